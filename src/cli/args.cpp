@@ -1,0 +1,103 @@
+#include "cli/args.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "cli/help.h"
+#include "player/console_input.h"
+
+namespace {
+
+// A name too long for its buffer is refused rather than cut: a shortened
+// name would play a different file, or the wrong device.
+void refuse_long_file_name()
+{
+    std::printf("The file name is too long: at most %i characters!\n", FILE_NAME_SIZE - 1);
+    std::exit(2);
+}
+
+void copy_device_name(char *deviceName, const char *arg)
+{
+    if (std::strlen(arg) >= DEVICE_NAME_SIZE) {
+        std::fprintf(stderr, "The device name is too long: at most %i characters\n",
+                     DEVICE_NAME_SIZE - 1);
+        std::exit(1);
+    }
+    std::strcpy(deviceName, arg);
+}
+
+void copy_file_name(char *fileName, const char *arg)
+{
+    if (std::strlen(arg) >= FILE_NAME_SIZE)
+        refuse_long_file_name();
+    std::strcpy(fileName, arg);
+}
+
+// Reads one word at the file prompt. "x", the end of input and a read error
+// all end the program with status 1.
+void read_file_name_or_exit(char *fileName)
+{
+    WordResult r = read_word(stdin, fileName, FILE_NAME_SIZE);
+    if (r == WORD_END || std::strcmp(fileName, "x") == 0)
+        std::exit(1);
+    if (r == WORD_TOO_LONG)
+        refuse_long_file_name();
+}
+
+void ask_for_file_name(char *fileName)
+{
+    std::puts("\nEnter the name of .wav file, 'h' for help, or 'x' to exit: ");
+    read_file_name_or_exit(fileName);
+    if (std::strcmp(fileName, "h") == 0) {
+        Help();
+        std::puts("\nEnter the name of .wav file or 'x' to exit: ");
+        read_file_name_or_exit(fileName); // a second "h" is a file name
+    }
+}
+
+float seconds_argument(const char *arg)
+{
+    return static_cast<float>(std::strtod(arg, nullptr));
+}
+
+int32_t whole_argument(const char *arg)
+{
+    return clamp_to_int32(std::strtol(arg, nullptr, 10));
+}
+
+} // namespace
+
+void read_arguments(int argc, char **argv, Arguments *a)
+{
+    int count = argc - 1;
+    std::strcpy(a->commandText, " ");
+    a->startSeconds = 0;
+    a->stopSeconds = 0;
+    a->loops = 1;
+    a->showClock = 1;
+    a->commandGiven = 0;
+    if (count == 0 || std::strcmp(argv[1], "d") == 0)
+        std::strcpy(a->deviceName, "default");
+    else
+        copy_device_name(a->deviceName, argv[1]);
+    if (count < 2) {
+        ask_for_file_name(a->fileName);
+        return;
+    }
+    copy_file_name(a->fileName, argv[2]);
+    if (count >= 3)
+        a->startSeconds = seconds_argument(argv[3]);
+    if (count >= 4)
+        a->stopSeconds = seconds_argument(argv[4]);
+    if (count >= 5) {
+        // Cutting a long first command is safe: no command is that long.
+        std::snprintf(a->commandText, sizeof a->commandText, "%s", argv[5]);
+        a->commandGiven = 1;
+    }
+    if (count >= 6)
+        a->loops = whole_argument(argv[6]);
+    // Only with exactly seven arguments: an eighth leaves the clock on.
+    if (count == 7)
+        a->showClock = whole_argument(argv[7]);
+}

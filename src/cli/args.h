@@ -1,0 +1,25 @@
+// The command line and the file prompt: everything main hands to the player.
+#pragma once
+#include <cstdint>
+
+// Buffer sizes, including the terminating zero.
+constexpr int DEVICE_NAME_SIZE = 64;
+constexpr int FILE_NAME_SIZE = 256;
+
+struct Arguments {
+    char deviceName[DEVICE_NAME_SIZE];
+    char fileName[FILE_NAME_SIZE];
+    char commandText[256];
+    float startSeconds;  // 0: from the beginning
+    float stopSeconds;   // 0: to the end of the file
+    int32_t loops;
+    int32_t showClock;   // 0 hides the clock
+    int32_t commandGiven;
+};
+
+// Fills *a from up to seven positional arguments: device ("d" for the
+// default), file, start, stop, first command, loops, clock. Without a file
+// argument it asks for the file name at the terminal. Ends the process with
+// status 1 on "x" or end of input at the prompt, and when the device name is
+// too long (status 2 for a file name too long).
+void read_arguments(int argc, char **argv, Arguments *a);

@@ -1,0 +1,30 @@
+// Words and numbers typed at the terminal, read the way scanf's "%s", "%f"
+// and "%i" read them, but with every length and range defined: a word never
+// overruns its buffer and a whole number saturates at the int32_t limits.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+enum WordResult {
+    WORD_READ,
+    WORD_TOO_LONG, // the word was cut to capacity - 1 bytes; its rest was read and dropped
+    WORD_END,      // end of input (or a read error) before any word
+};
+
+// Skips white space and reads one word into word[0..capacity-1].
+WordResult read_word(std::FILE *in, char *word, size_t capacity);
+
+// Reads a number as "%f" does. On false, the number stays untouched and the
+// characters that could not start a number are left unread, so the next word
+// read picks them up.
+bool read_float(std::FILE *in, float *number);
+
+// Reads a whole number as "%i" and "%li" do: an optional sign, then "0x" for
+// hexadecimal, a leading 0 for octal, decimal otherwise. Beyond the int32_t
+// range it gives the nearest end of the range. On false, as read_float.
+bool read_int32(std::FILE *in, int32_t *number);
+
+// A whole number that strtol already converted, brought into the int32_t range
+// (long has 64 bits on some machines and 32 on others).
+int32_t clamp_to_int32(long value);

@@ -1,0 +1,31 @@
+// The playback device. This is the one place that talks to ALSA; the rest of
+// the player sees an opaque handle and these few calls.
+#pragma once
+#include <cstdint>
+
+struct PcmDevice; // opaque outside pcm.cpp
+
+// What the device granted at configuration.
+struct PcmGrant {
+    uint32_t period;     // frames per period
+    uint32_t frameBytes; // bytes of one frame as the device reads it
+};
+
+// Opens the device for blocking playback. On failure prints
+// "unable to open pcm device: ..." on standard error and ends with status 1.
+PcmDevice *pcm_open_or_exit(const char *deviceName);
+
+// Configures interleaved access, the sample format for 2- or 3-byte samples,
+// the channels, the rate, a period near 4096 and a buffer near 16384 frames.
+// A refused format or refused hardware parameters print their message on
+// standard error and end the process with status 1.
+PcmGrant pcm_configure_or_exit(PcmDevice *pcm, uint32_t bytesPerSample, uint32_t channels,
+                               uint32_t rate);
+
+// Writes one period (blocking). After an underrun the device is prepared again
+// and the same period written once more, so no audio is lost. Other errors are
+// ignored: the play goes on with the next period.
+void pcm_write_period(PcmDevice *pcm, const unsigned char *buffer, uint32_t frames);
+
+// Waits until everything queued has played, then closes the device.
+void pcm_drain_and_close(PcmDevice *pcm);

@@ -1,0 +1,71 @@
+// Playing the selection: the play header, the loops, and the passes that
+// stream the file to the device one period at a time.
+#include <cstdio>
+#include <cstring>
+
+#include "player/player_state.h"
+#include "player/seconds.h"
+
+namespace {
+
+// Reads the period that begins at frame pos into the buffer and returns the
+// samples read. Never reads past the end of the sample data found by the
+// latest probe, so chunks after the data are never played as sound; whatever
+// the read leaves of the period is silence.
+size_t read_period(Player *p, int64_t pos)
+{
+    const WaveAttributes &w = p->wave;
+    uint32_t frameBytes = *w.channels * *w.bytesPerSample;
+    int64_t framesLeft = *w.length - pos;
+    int64_t frames = framesLeft < p->period ? framesLeft : p->period;
+    size_t samples = 0;
+    if (frames > 0) {
+        // The probe keeps files below 2 GiB, so the position fits an off_t.
+        off_t at = static_cast<off_t>(*w.dataOffset) + pos * frameBytes;
+        fseeko(p->data, at, SEEK_SET);
+        samples = std::fread(p->buffer, *w.bytesPerSample,
+                             static_cast<size_t>(frames) * *w.channels, p->data);
+    }
+    size_t bytes = samples * *w.bytesPerSample;
+    std::memset(p->buffer + bytes, 0, p->bufferBytes - bytes);
+    return samples;
+}
+
+void show_clock(const Player *p, int32_t pos)
+{
+    std::printf("\rclock = %.2f sec", frames_to_seconds(pos, *p->wave.rate));
+    std::fflush(stdout);
+}
+
+// One pass over the selection in whole periods. It ends at the first period
+// boundary at or past the stop, or at the end of the data.
+void play_pass(Player *p)
+{
+    // Frames before the data don't exist: a start below 0 plays from frame 0.
+    // The stored start, which the menu shows, is left as it is.
+    int64_t pos = p->selection.start < 0 ? 0 : p->selection.start;
+    do {
+        if (read_period(p, pos) == 0)
+            return;
+        pcm_write_period(p->pcm, p->buffer, p->period);
+        if (p->showClock != 0)
+            show_clock(p, static_cast<int32_t>(pos)); // below the length, so in range
+        pos += p->period;
+    } while (pos < p->selection.stop);
+}
+
+} // namespace
+
+void play_selection(Player *p)
+{
+    uint32_t rate = *p->wave.rate;
+    std::puts("Playing...");
+    std::printf("start = %.2f sec\n", frames_to_seconds(p->selection.start, rate));
+    std::printf("stop  = %.2f sec\n", frames_to_seconds(p->selection.stop, rate));
+    for (int32_t i = 0; i < p->loops; ++i) {
+        if (p->loops != 1)
+            std::printf("\nLoops remaining: %i\n", p->loops - i - 1);
+        if (p->selection.start < p->selection.stop)
+            play_pass(p);
+    }
+}

@@ -1,0 +1,114 @@
+#include "player/selection.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "player/console_input.h"
+#include "player/seconds.h"
+
+void SetInTime(uint32_t rate, int32_t length, int32_t *start)
+{
+    std::puts("Enter in-time in seconds.");
+    float seconds = 0;
+    if (!read_float(stdin, &seconds))
+        return;
+    float x = frames_product(rate, seconds);
+    // Compared in double, so a product that rounds onto the length in single
+    // precision still counts as reaching it; NaN fails both tests.
+    double product = x;
+    *start = product < static_cast<double>(length) && product >= 0 ? truncate_to_frames(x) : 0;
+}
+
+void SetOutTime(uint32_t rate, int32_t length, int32_t *stop)
+{
+    std::puts("Enter out-time in seconds.");
+    float seconds = 0;
+    if (!read_float(stdin, &seconds))
+        return;
+    float x = frames_product(rate, seconds);
+    double product = x;
+    *stop = product <= static_cast<double>(length) ? truncate_to_frames(x) : length;
+}
+
+// In the commands below, a comparison with the length takes the candidate as
+// unsigned, so a candidate that wrapped negative counts as past the end.
+
+Selection jump_ahead(Selection s, uint32_t length)
+{
+    int32_t stop = wrap_sub(wrap_add(s.stop, s.stop), s.start);
+    if (length < static_cast<uint32_t>(stop))
+        stop = static_cast<int32_t>(length);
+    return Selection{s.stop, stop};
+}
+
+Selection jump_back(Selection s)
+{
+    int32_t start = wrap_sub(wrap_add(s.start, s.start), s.stop);
+    return Selection{start < 0 ? 0 : start, s.start};
+}
+
+Selection nudge_start_forward(Selection s, int32_t nudge)
+{
+    int32_t start = wrap_add(s.start, nudge);
+    return Selection{start >= s.stop ? s.stop : start, s.stop};
+}
+
+Selection nudge_start_backward(Selection s, int32_t nudge)
+{
+    int32_t start = wrap_sub(s.start, nudge);
+    return Selection{start < 0 ? 0 : start, s.stop};
+}
+
+Selection nudge_stop_forward(Selection s, uint32_t length, int32_t nudge)
+{
+    int32_t stop = wrap_add(s.stop, nudge);
+    if (static_cast<uint32_t>(stop) >= length)
+        stop = static_cast<int32_t>(length);
+    return Selection{s.start, stop};
+}
+
+Selection nudge_stop_backward(Selection s, int32_t nudge)
+{
+    int32_t stop = wrap_sub(s.stop, nudge);
+    return Selection{s.start, stop >= s.start ? stop : s.start};
+}
+
+// The start moves by the full amount even when the stop is held at the end,
+// so it can pass the stop; the next "p" then says so.
+Selection nudge_both_forward(Selection s, uint32_t length, int32_t nudge)
+{
+    Selection moved = nudge_stop_forward(s, length, nudge);
+    moved.start = wrap_add(s.start, nudge);
+    return moved;
+}
+
+Selection nudge_both_backward(Selection s, int32_t nudge)
+{
+    int32_t stop = wrap_sub(s.stop, nudge);
+    Selection moved = nudge_start_backward(s, nudge);
+    moved.stop = stop < 0 ? 0 : stop;
+    return moved;
+}
+
+bool apply_step_command(const char *word, Selection *s, uint32_t length, int32_t nudge)
+{
+    if (std::strcmp(word, "j") == 0)
+        *s = jump_ahead(*s, length);
+    else if (std::strcmp(word, "J") == 0)
+        *s = jump_back(*s);
+    else if (std::strcmp(word, "n") == 0)
+        *s = nudge_start_forward(*s, nudge);
+    else if (std::strcmp(word, "b") == 0)
+        *s = nudge_start_backward(*s, nudge);
+    else if (std::strcmp(word, "N") == 0)
+        *s = nudge_both_forward(*s, length, nudge);
+    else if (std::strcmp(word, "B") == 0)
+        *s = nudge_both_backward(*s, nudge);
+    else if (std::strcmp(word, "no") == 0)
+        *s = nudge_stop_forward(*s, length, nudge);
+    else if (std::strcmp(word, "bo") == 0)
+        *s = nudge_stop_backward(*s, nudge);
+    else
+        return false;
+    return true;
+}

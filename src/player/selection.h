@@ -1,0 +1,35 @@
+// The selection: the stretch of the file that a play covers, from the start
+// frame up to the stop frame. Commands set it from seconds, nudge either end
+// by a number of frames, or jump it by its own length.
+#pragma once
+#include <cstdint>
+
+struct Selection {
+    int32_t start;
+    int32_t stop;
+};
+
+// Asks for the in-time in seconds and sets *start from it. A time at or past
+// the end of the file (length frames), or a negative one, gives 0. A reply
+// that isn't a number leaves *start as it was.
+void SetInTime(uint32_t rate, int32_t length, int32_t *start);
+
+// Asks for the out-time in seconds and sets *stop from it. A time past the
+// end of the file gives the length; a negative time gives a negative stop.
+// A reply that isn't a number leaves *stop as it was.
+void SetOutTime(uint32_t rate, int32_t length, int32_t *stop);
+
+// The frame-stepping commands. `length` is the file's length in frames and
+// `nudge` the nudge amount; each computes both new ends from the old ones.
+Selection jump_ahead(Selection s, uint32_t length);          // "j"
+Selection jump_back(Selection s);                            // "J"
+Selection nudge_start_forward(Selection s, int32_t nudge);   // "n"
+Selection nudge_start_backward(Selection s, int32_t nudge);  // "b"
+Selection nudge_both_forward(Selection s, uint32_t length, int32_t nudge); // "N"
+Selection nudge_both_backward(Selection s, int32_t nudge);   // "B"
+Selection nudge_stop_forward(Selection s, uint32_t length, int32_t nudge); // "no"
+Selection nudge_stop_backward(Selection s, int32_t nudge);   // "bo"
+
+// Applies the frame-stepping command named by word, if it is one.
+// Returns false, changing nothing, for any other word.
+bool apply_step_command(const char *word, Selection *s, uint32_t length, int32_t nudge);
