@@ -1,0 +1,183 @@
+// The header probe on headers built byte by byte.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "wave/bytes.h"
+#include "wave/probe.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+void put(Bytes &b, size_t at, const std::string &text)
+{
+    if (b.size() < at + text.size())
+        b.resize(at + text.size());
+    std::memcpy(b.data() + at, text.data(), text.size());
+}
+
+void put_le(Bytes &b, size_t at, uint32_t value, int width)
+{
+    if (b.size() < at + width)
+        b.resize(at + width);
+    for (int i = 0; i < width; ++i)
+        b[at + i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+// A format chunk at fmt: channels, rate and bits at their fixed distances.
+void put_format(Bytes &b, size_t fmt, uint32_t channels, uint32_t rate, uint32_t bits)
+{
+    put(b, fmt, "fmt ");
+    put_le(b, fmt + 4, 16, 4);
+    put_le(b, fmt + 8, 1, 2);
+    put_le(b, fmt + 10, channels, 2);
+    put_le(b, fmt + 12, rate, 4);
+    put_le(b, fmt + 16, rate * channels * bits / 8, 4);
+    put_le(b, fmt + 20, channels * bits / 8, 2);
+    put_le(b, fmt + 22, bits, 2);
+}
+
+Bytes canonical(uint32_t channels, uint32_t rate, uint32_t bits, uint32_t dataSize, size_t present)
+{
+    Bytes b;
+    put(b, 0, "RIFF");
+    put_le(b, 4, 36 + dataSize, 4);
+    put(b, 8, "WAVE");
+    put_format(b, 12, channels, rate, bits);
+    put(b, 36, "data");
+    put_le(b, 40, dataSize, 4);
+    b.resize(44 + present, 0x55);
+    return b;
+}
+
+ProbeResult probe(const Bytes &b, WaveFields *w)
+{
+    uint32_t head = b.size() < PROBE_SPAN ? static_cast<uint32_t>(b.size()) : PROBE_SPAN;
+    return probe_header(b.data(), head, static_cast<uint32_t>(b.size()), w);
+}
+
+} // namespace
+
+TEST(Bytes, AssembleLittleEndianWithoutSignExtension)
+{
+    const unsigned char b[] = {0xfe, 0xff, 0xff, 0xff};
+    EXPECT_EQ(Assem2(b), 0xfffeu);
+    EXPECT_EQ(Assem4(b), 0xfffffffeu);
+    const unsigned char c[] = {0x44, 0xac, 0x00, 0x80};
+    EXPECT_EQ(Assem4(c), 0x8000ac44u);
+}
+
+TEST(Probe, CanonicalHeader)
+{
+    WaveFields w{};
+    ASSERT_EQ(probe(canonical(1, 44100, 16, 1000, 1000), &w), PROBE_OK);
+    EXPECT_EQ(w.channels, 1u);
+    EXPECT_EQ(w.bytesPerSample, 2u);
+    EXPECT_EQ(w.rate, 44100u);
+    EXPECT_EQ(w.dataOffset, 44u);
+    EXPECT_EQ(w.length, 500u);
+}
+
+TEST(Probe, TwentyFourBitStereo)
+{
+    WaveFields w{};
+    ASSERT_EQ(probe(canonical(2, 48000, 24, 6000, 6000), &w), PROBE_OK);
+    EXPECT_EQ(w.bytesPerSample, 3u);
+    EXPECT_EQ(w.channels, 2u);
+    EXPECT_EQ(w.rate, 48000u);
+    EXPECT_EQ(w.length, 1000u);
+}
+
+TEST(Probe, LengthIsClampedToWholeFramesPresent)
+{
+    WaveFields w{};
+    ASSERT_EQ(probe(canonical(2, 48000, 24, 0, 100), &w), PROBE_OK);
+    EXPECT_EQ(w.length, 0u);
+    // A placeholder size, and a size past the end with a partial last frame.
+    ASSERT_EQ(probe(canonical(2, 48000, 24, 0xFFFFFFFF, 605), &w), PROBE_OK);
+    EXPECT_EQ(w.length, 100u);
+    ASSERT_EQ(probe(canonical(2, 44100, 16, 4000, 1001), &w), PROBE_OK);
+    EXPECT_EQ(w.length, 250u);
+    // Bytes after the data block don't add to the length.
+    ASSERT_EQ(probe(canonical(1, 44100, 16, 100, 5000), &w), PROBE_OK);
+    EXPECT_EQ(w.length, 50u);
+}
+
+TEST(Probe, FirstEvenDataWinsEvenInsideAnotherChunk)
+{
+    Bytes b = canonical(1, 8000, 16, 0, 0);
+    b.resize(36);
+    put(b, 36, "LIST");
+    put_le(b, 40, 12, 4);
+    put(b, 44, "xxdata");  // "data" at the even position 46
+    put_le(b, 50, 8, 4);
+    put(b, 56, "data");
+    put_le(b, 60, 8, 4);
+    b.resize(72, 0);
+    WaveFields w{};
+    ASSERT_EQ(probe(b, &w), PROBE_OK);
+    EXPECT_EQ(w.dataOffset, 54u);
+}
+
+TEST(Probe, IdentifiersAtOddPositionsAreNotFound)
+{
+    Bytes b(200, 0);
+    put_format(b, 13, 1, 8000, 16);
+    put(b, 101, "data");
+    WaveFields w{};
+    EXPECT_EQ(probe(b, &w), PROBE_NO_FORMAT);
+    put_format(b, 12, 1, 8000, 16);
+    EXPECT_EQ(probe(b, &w), PROBE_NO_DATA);
+}
+
+TEST(Probe, NoRiffNeededAndPositionZeroIsNeverTried)
+{
+    Bytes b(100, 0);
+    put(b, 0, "data");
+    put_format(b, 2, 1, 8000, 16);
+    put(b, 40, "data");
+    put_le(b, 44, 4, 4);
+    WaveFields w{};
+    ASSERT_EQ(probe(b, &w), PROBE_OK);
+    EXPECT_EQ(w.dataOffset, 48u);
+}
+
+TEST(Probe, SearchEndsAtPosition131072)
+{
+    Bytes b = canonical(1, 8000, 16, 0, 0);
+    put(b, 36, "junk");
+    put(b, 131072, "data");
+    put_le(b, 131076, 2, 4);
+    b.resize(131082, 0);
+    WaveFields w{};
+    ASSERT_EQ(probe(b, &w), PROBE_OK);
+    EXPECT_EQ(w.dataOffset, 131080u);
+    EXPECT_EQ(w.length, 1u);
+
+    put(b, 131072, "junkdata");
+    b.resize(131090, 0);
+    EXPECT_EQ(probe(b, &w), PROBE_NO_DATA);
+}
+
+TEST(Probe, FieldsPastTheEndAreRefused)
+{
+    Bytes b = canonical(1, 8000, 16, 0, 0);
+    WaveFields w{};
+    b.resize(30); // cut inside the format chunk
+    EXPECT_EQ(probe(b, &w), PROBE_CUT_SHORT);
+    b = canonical(1, 8000, 16, 0, 0);
+    b.resize(43); // the data size is incomplete
+    EXPECT_EQ(probe(b, &w), PROBE_CUT_SHORT);
+    b.resize(2);
+    EXPECT_EQ(probe(b, &w), PROBE_NO_FORMAT);
+}
+
+TEST(Probe, EmptyFramesAreRefused)
+{
+    WaveFields w{};
+    EXPECT_EQ(probe(canonical(0, 8000, 16, 100, 100), &w), PROBE_EMPTY_FRAME);
+    EXPECT_EQ(probe(canonical(2, 8000, 4, 100, 100), &w), PROBE_EMPTY_FRAME);
+}
