@@ -1,0 +1,111 @@
+"""Shared pieces of the end-to-end tests: WAV fixtures with a counter
+pattern, a runner for the built program, and the model of which bytes a play
+sends to the device."""
+
+import os
+import shutil
+import struct
+import subprocess
+import tempfile
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+CUEDECK = os.environ.get("CUEDECK", os.path.join(HERE, "../../build/cuedeck"))
+CUEDECK_FAKE = os.environ.get("CUEDECK_FAKE", os.path.join(HERE, "../../build/tests/cuedeck_fake"))
+# Extra words in front of the program, e.g. an emulator for a cross build.
+RUNNER = os.environ.get("CUEDECK_RUNNER", "").split()
+
+PERIOD = 4096  # what ALSA's file plugin grants for the player's request
+
+
+def counter_data(frames, channels, width, first=0):
+    """Sample n of the data holds n (mod 2^bits), so every frame of a short
+    file is distinct and a misplaced frame is visible."""
+    mask = (1 << (8 * width)) - 1
+    out = bytearray()
+    for n in range(first * channels, (first + frames) * channels):
+        out += (n & mask).to_bytes(width, "little")
+    return bytes(out)
+
+
+def wav_bytes(rate=44100, channels=1, bits=16, frames=10000, data=None,
+              before_data=b"", after_data=b"", data_size=None):
+    """A RIFF/WAVE file: "fmt " at 12, optional chunks, then "data"."""
+    width = bits // 8
+    if data is None:
+        data = counter_data(frames, channels, width)
+    fmt = struct.pack("<4sIHHIIHH", b"fmt ", 16, 1, channels, rate,
+                      rate * channels * width, channels * width, bits)
+    size = len(data) if data_size is None else data_size
+    body = b"WAVE" + fmt + before_data + struct.pack("<4sI", b"data", size) + data + after_data
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+
+def model_pass(data, frame_bytes, start, stop, period=PERIOD):
+    """Bytes of one pass: whole periods from the start (0 when negative) to
+    the first period boundary at or past the stop, never past the data; the
+    last period is filled up with silence."""
+    length = len(data) // frame_bytes
+    out = bytearray()
+    pos = max(start, 0)
+    while pos < length:
+        chunk = data[pos * frame_bytes:min(pos + period, length) * frame_bytes]
+        out += chunk + bytes(period * frame_bytes - len(chunk))
+        pos += period
+        if pos >= stop:
+            break
+    return bytes(out)
+
+
+class Result:
+    def __init__(self, proc):
+        self.rc = proc.returncode
+        self.out = proc.stdout.decode("latin-1")
+        self.err = proc.stderr.decode("latin-1")
+
+
+class CuedeckCase(unittest.TestCase):
+    maxDiff = None
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="cd", dir="/tmp")
+        self.raw = os.path.join(self.dir, "o.raw")
+        # ALSA's file plugin writes every frame the program sends to o.raw.
+        self.device = "file:'%s',raw" % self.raw
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def wav(self, name="t.wav", **kw):
+        p = self.path(name)
+        with open(p, "wb") as f:
+            f.write(wav_bytes(**kw))
+        return p
+
+    def run_cuedeck(self, *args, stdin=b"", fake=False, env=None, timeout=60):
+        program = CUEDECK_FAKE if fake else CUEDECK
+        full_env = dict(os.environ)
+        full_env.update(env or {})
+        proc = subprocess.run(RUNNER + [program] + [str(a) for a in args],
+                              input=stdin, capture_output=True, timeout=timeout,
+                              env=full_env, cwd=self.dir)
+        return Result(proc)
+
+    def played(self, path=None):
+        p = path or self.raw
+        if not os.path.exists(p):
+            return b""
+        with open(p, "rb") as f:
+            return f.read()
+
+    def assertPlayed(self, expected, path=None):
+        got = self.played(path)
+        self.assertEqual(len(got), len(expected), "bytes played")
+        self.assertTrue(got == expected, "played bytes differ from the expected frames")
+
+
+def play_header(start, stop):
+    return "Playing...\nstart = %s sec\nstop  = %s sec\n" % (start, stop)

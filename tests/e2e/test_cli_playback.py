@@ -1,0 +1,152 @@
+"""Scripted playback from the command line through the real ALSA library."""
+
+from harness import CuedeckCase, counter_data, model_pass, play_header, wav_bytes, PERIOD
+
+
+class WholeFile(CuedeckCase):
+    def test_wx_plays_every_frame_then_silence_to_the_period_end(self):
+        # A chunk after the data must never be played as sound.
+        self.wav(frames=10000, after_data=b"LIST" + b"\x08\0\0\0" + b"\x7f" * 8)
+        r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 1, 0)
+        self.assertEqual(r.rc, 0)
+        self.assertEqual(r.out, play_header("0.00", "0.23") + "\n")
+        data = counter_data(10000, 1, 2)
+        self.assertPlayed(data + bytes(3 * PERIOD * 2 - len(data)))
+
+    def test_24_bit_stereo(self):
+        data = counter_data(9000, 2, 3)
+        self.wav(rate=48000, channels=2, bits=24, data=data)
+        r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 1, 0)
+        self.assertEqual(r.rc, 0)
+        self.assertPlayed(model_pass(data, 6, 0, 9000))
+
+    def test_placeholder_data_size_plays_what_is_there(self):
+        data = counter_data(5000, 2, 2) + b"\x01"  # a partial frame at the end
+        self.wav(channels=2, data=data, data_size=0xFFFFFFFF)
+        r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 1, 0)
+        self.assertEqual(r.out, play_header("0.00", "0.11") + "\n")
+        self.assertPlayed(model_pass(data[:20000], 4, 0, 5000))
+
+    def test_clock_line_per_period(self):
+        self.wav(frames=10000)
+        r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx")
+        clock = "\rclock = 0.00 sec\rclock = 0.09 sec\rclock = 0.19 sec"
+        self.assertEqual(r.out, play_header("0.00", "0.23") + clock + "\n")
+
+    def test_eighth_argument_leaves_the_clock_on(self):
+        self.wav(frames=100)
+        r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 1, 0, "extra")
+        self.assertIn("\rclock = 0.00 sec", r.out)
+
+
+class Selection(CuedeckCase):
+    def test_start_and_stop_end_at_the_period_boundary(self):
+        data = counter_data(44100, 1, 2)
+        self.wav(data=data)
+        r = self.run_cuedeck(self.device, "t.wav", 0.1, 0.2, "px", 1, 0)
+        self.assertEqual(r.rc, 0)
+        self.assertEqual(r.out, play_header("0.10", "0.20") + "\n")
+        # 4410 .. 8820: two whole periods from frame 4410.
+        self.assertPlayed(data[4410 * 2:(4410 + 2 * PERIOD) * 2])
+
+    def test_loops_play_back_to_back(self):
+        data = counter_data(44100, 1, 2)
+        self.wav(data=data)
+        r = self.run_cuedeck(self.device, "t.wav", 0.5, 0.6, "px", 3, 0)
+        self.assertEqual(r.out, play_header("0.50", "0.60") +
+                         "\nLoops remaining: 2\n\nLoops remaining: 1\n\nLoops remaining: 0\n\n")
+        self.assertPlayed(model_pass(data, 2, 22050, 26460) * 3)
+
+    def test_zero_loops_play_nothing(self):
+        self.wav(frames=1000)
+        r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 0, 0)
+        self.assertEqual(r.out, play_header("0.00", "0.02") + "\n")
+        self.assertEqual(self.played(), b"")
+
+    def test_start_after_stop_plays_nothing(self):
+        self.wav(frames=44100)
+        r = self.run_cuedeck(self.device, "t.wav", 0.5, 0.2, "px", 2, 0)
+        self.assertEqual(r.rc, 0)
+        self.assertEqual(r.out, "Start time is set later than stop time!\n" + play_header("0.50", "0.20") +
+                         "\nLoops remaining: 1\n\nLoops remaining: 0\n\n")
+        self.assertEqual(self.played(), b"")
+
+    def test_negative_start_plays_from_the_first_frame(self):
+        data = counter_data(44100, 1, 2)
+        self.wav(data=data)
+        r = self.run_cuedeck(self.device, "t.wav", -1, 0.05, "px", 1, 0)
+        self.assertEqual(r.out, play_header("-1.00", "0.05") + "\n")
+        self.assertPlayed(data[:PERIOD * 2])
+
+    def test_stop_past_the_end_stops_at_the_end_of_the_data(self):
+        data = counter_data(5000, 1, 2)
+        self.wav(data=data, after_data=b"junk\x04\0\0\0\x7f\x7f\x7f\x7f")
+        r = self.run_cuedeck(self.device, "t.wav", 0, 100, "px", 1, 0)
+        self.assertEqual(r.out, play_header("0.00", "100.00") + "\n")
+        self.assertPlayed(data + bytes(2 * PERIOD * 2 - len(data)))
+
+    def test_numbers_that_do_not_convert_give_zero(self):
+        data = counter_data(5000, 1, 2)
+        self.wav(data=data)
+        r = self.run_cuedeck(self.device, "t.wav", "abc", "xyz", "px", "many", 0)
+        self.assertEqual(r.out, play_header("0.00", "0.11") + "\n")
+        self.assertEqual(self.played(), b"")
+
+
+class FailuresAndPrompt(CuedeckCase):
+    def test_missing_file(self):
+        r = self.run_cuedeck("null", "nope.wav", 0, 0, "wx")
+        self.assertEqual((r.rc, r.out), (2, "The file called nope.wav cannot be found!\n"))
+
+    def test_headers_that_cannot_be_played(self):
+        cases = [
+            (b"RIFF\0\0\0\0WAVE", "Can't find format chunk in wave file!\n"),
+            (wav_bytes(frames=10)[:36] + b"junk" + bytes(40), "Can't find data block in wave file!\n"),
+            (wav_bytes(frames=10)[:30], "The wave header is cut short!\n"),
+            (wav_bytes(bits=4, frames=10),
+             "Can't play a wave file with no channels or under 8 bits per sample!\n"),
+        ]
+        for content, message in cases:
+            with open(self.path("bad.wav"), "wb") as f:
+                f.write(content)
+            r = self.run_cuedeck("null", "bad.wav", 0, 0, "wx")
+            self.assertEqual((r.rc, r.out), (2, message))
+
+    def test_unknown_device(self):
+        self.wav(frames=10)
+        r = self.run_cuedeck("nosuchdevice", "t.wav", 0, 0, "wx")
+        self.assertEqual(r.rc, 1)
+        self.assertIn("unable to open pcm device: No such file or directory\n", r.err)
+
+    def test_names_too_long_are_refused(self):
+        self.wav(frames=10)
+        r = self.run_cuedeck("n" * 64, "t.wav", 0, 0, "wx")
+        self.assertEqual(r.rc, 1)
+        self.assertEqual(r.err, "The device name is too long: at most 63 characters\n")
+        r = self.run_cuedeck("null", "f" * 256, 0, 0, "wx")
+        self.assertEqual((r.rc, r.out), (2, "The file name is too long: at most 255 characters!\n"))
+        r = self.run_cuedeck("null", stdin=b"f" * 300 + b"\n")
+        self.assertEqual(r.rc, 2)
+
+    def test_help_then_x(self):
+        r = self.run_cuedeck(stdin=b"h\nx\n")
+        self.assertEqual(r.rc, 1)
+        self.assertTrue(r.out.startswith(
+            "\nEnter the name of .wav file, 'h' for help, or 'x' to exit: \n\n\n"
+            "This program will play mono or stereo, 16 or 24 bit wave files.\n"))
+        self.assertIn("For example, cuedeck d song1.wav\n\n", r.out)
+        self.assertTrue(r.out.endswith(
+            "The 7th argument if set to 0 hides the clock\n"
+            "\nEnter the name of .wav file or 'x' to exit: \n"))
+
+    def test_end_of_input_at_the_prompt(self):
+        for stdin in (b"", b"h\n"):
+            r = self.run_cuedeck("null", stdin=stdin)
+            self.assertEqual(r.rc, 1)
+
+    def test_file_from_the_prompt_then_menu(self):
+        self.wav(frames=10)
+        r = self.run_cuedeck(self.device, stdin=b"t.wav\nx\n")
+        self.assertEqual(r.rc, 0)
+        self.assertIn("'p' to play with current settings: 0.00 to 0.00 sec", r.out)
+        self.assertTrue(r.out.endswith("'+' to show additional commands\n\n"))
