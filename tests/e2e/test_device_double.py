@@ -1,0 +1,69 @@
+"""What real ALSA can't show here, through the test double of the device
+calls: refused settings, underruns, other grants, and the call order."""
+
+import os
+
+from harness import CuedeckCase, counter_data, model_pass, PERIOD
+
+
+class DeviceDouble(CuedeckCase):
+    def setUp(self):
+        super().setUp()
+        self.log = self.path("calls.log")
+        self.out = self.path("frames.raw")
+
+    def run_fake(self, *args, stdin=b"", **settings):
+        env = {"CUEDECK_FAKE_LOG": self.log, "CUEDECK_FAKE_OUT": self.out}
+        env.update({"CUEDECK_FAKE_" + k.upper(): str(v) for k, v in settings.items()})
+        return self.run_cuedeck(*args, stdin=stdin, fake=True, env=env)
+
+    def calls(self):
+        with open(self.log) as f:
+            return f.read().split("\n")[:-1]
+
+    def test_configuration_and_shut_down_order(self):
+        self.wav(frames=5000, rate=22050, channels=2)
+        r = self.run_fake("d", "t.wav", 0, 0, "wx", 1, 0)
+        self.assertEqual(r.rc, 0)
+        self.assertEqual(self.calls(), [
+            "open default mode 0", "access 3", "format S16_LE", "channels 2", "rate 22050",
+            "period 4096", "buffer 16384", "hw_params", "write 4096", "write 4096", "drain", "close"])
+
+    def test_refused_format_and_parameters(self):
+        self.wav(frames=10, bits=24)
+        r = self.run_fake("d", "t.wav", 0, 0, "wx", fail="format")
+        self.assertEqual((r.rc, r.err), (1, "Unable to set playback format: Invalid argument\n"))
+        r = self.run_fake("d", "t.wav", 0, 0, "wx", fail="hw")
+        self.assertEqual((r.rc, r.err), (1, "Unable to set hardware parameters: Invalid argument\n"))
+        r = self.run_fake("d", "t.wav", 0, 0, "wx", fail="open")
+        self.assertEqual((r.rc, r.err), (1, "unable to open pcm device: Invalid argument\n"))
+        self.assertEqual(r.out, "")
+
+    def test_underrun_loses_no_period(self):
+        data = counter_data(10000, 1, 2)
+        self.wav(data=data)
+        r = self.run_fake("d", "t.wav", 0, 0, "wx", 2, 0, epipe="1,5")
+        self.assertEqual(r.rc, 0)
+        self.assertEqual(self.calls()[8:], [
+            "write 4096 EPIPE", "prepare", "write 4096", "write 4096", "write 4096",
+            "write 4096 EPIPE", "prepare", "write 4096", "write 4096", "write 4096",
+            "drain", "close"])
+        self.assertPlayed(model_pass(data, 2, 0, 10000) * 2, self.out)
+
+    def test_other_period_grants(self):
+        data = counter_data(3000, 1, 2)
+        self.wav(data=data)
+        r = self.run_fake("d", "t.wav", 0, 0, "wx", 1, period=1000)
+        self.assertEqual(r.out, "Playing...\nstart = 0.00 sec\nstop  = 0.07 sec\n"
+                         "\rclock = 0.00 sec\rclock = 0.02 sec\rclock = 0.05 sec\n")
+        self.assertPlayed(data, self.out)
+
+    def test_device_frame_wider_than_the_file_frame(self):
+        # An 8-bit file requests no format; the device picks 4 bytes per
+        # sample, and every write of a period stays inside the buffer.
+        data = bytes(range(200))
+        self.wav(bits=8, data=data)
+        r = self.run_fake("d", "t.wav", 0, 0, "wx", 1, 0, width=4)
+        self.assertEqual(r.rc, 0)
+        self.assertNotIn("format S16_LE", self.calls())
+        self.assertPlayed(data + bytes(PERIOD * 4 - len(data)), self.out)
