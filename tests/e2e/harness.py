@@ -109,3 +109,72 @@ class CuedeckCase(unittest.TestCase):
 
 def play_header(start, stop):
     return "Playing...\nstart = %s sec\nstop  = %s sec\n" % (start, stop)
+
+
+def menu(start, stop, loops=1):
+    return ("\n'i' to set in\n'o' to set out\n'l' to change number of loops (%d)"
+            "\n'p' to play with current settings: %s to %s sec\n'w' to play whole file"
+            "\n'x' to exit\n'+' to show additional commands\n" % (loops, start, stop))
+
+
+class Session:
+    """The program with its standard output on a pseudo-terminal, so that it
+    is line-buffered and a test can act between plays (rewrite the file,
+    say) and then send the next words."""
+
+    def __init__(self, case, *args, env=None):
+        import pty
+        import termios
+        master, slave = pty.openpty()
+        attrs = termios.tcgetattr(slave)
+        attrs[1] &= ~termios.OPOST  # keep "\n" as it is, no "\r\n"
+        termios.tcsetattr(slave, termios.TCSANOW, attrs)
+        full_env = dict(os.environ)
+        full_env.update(env or {})
+        self.proc = subprocess.Popen(RUNNER + [CUEDECK] + [str(a) for a in args],
+                                     stdin=subprocess.PIPE, stdout=slave,
+                                     stderr=subprocess.PIPE, cwd=case.dir, env=full_env)
+        os.close(slave)
+        self.master = master
+        self.out = b""
+        self.seen = 0
+
+    def expect(self, text, timeout=20):
+        """Waits until text appears in the output after what was last expected."""
+        import select
+        import time
+        want = text.encode("latin-1")
+        deadline = time.time() + timeout
+        while self.out.find(want, self.seen) < 0:
+            left = deadline - time.time()
+            ready = select.select([self.master], [], [], max(left, 0))[0]
+            if not ready:
+                raise AssertionError("timed out waiting for %r; output so far: %r" % (text, self.out))
+            try:
+                chunk = os.read(self.master, 65536)
+            except OSError:
+                chunk = b""
+            if not chunk:
+                raise AssertionError("output ended before %r; output: %r" % (text, self.out))
+            self.out += chunk
+        self.seen = self.out.find(want, self.seen) + len(want)
+
+    def send(self, words):
+        self.proc.stdin.write(words.encode())
+        self.proc.stdin.flush()
+
+    def finish(self, timeout=20):
+        """Closes the input, waits for the end; returns (status, all output)."""
+        self.proc.stdin.close()
+        rc = self.proc.wait(timeout=timeout)
+        while True:
+            try:
+                chunk = os.read(self.master, 65536)
+            except OSError:
+                break
+            if not chunk:
+                break
+            self.out += chunk
+        os.close(self.master)
+        self.proc.stderr.close()
+        return rc, self.out.decode("latin-1")
