@@ -22,10 +22,11 @@ def counter_data(frames, channels, width, first=0):
     """Sample n of the data holds n (mod 2^bits), so every frame of a short
     file is distinct and a misplaced frame is visible."""
     mask = (1 << (8 * width)) - 1
-    out = bytearray()
-    for n in range(first * channels, (first + frames) * channels):
-        out += (n & mask).to_bytes(width, "little")
-    return bytes(out)
+    samples = range(first * channels, (first + frames) * channels)
+    if width == 2:
+        return b"".join(struct.pack("<%dH" % len(c), *(n & mask for n in c))
+                        for c in (samples[i:i + 65536] for i in range(0, len(samples), 65536)))
+    return b"".join((n & mask).to_bytes(width, "little") for n in samples)
 
 
 def wav_bytes(rate=44100, channels=1, bits=16, frames=10000, data=None,
