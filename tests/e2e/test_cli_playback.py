@@ -112,6 +112,14 @@ class FailuresAndPrompt(CuedeckCase):
             r = self.run_cuedeck("null", "bad.wav", 0, 0, "wx")
             self.assertEqual((r.rc, r.out), (2, message))
 
+    def test_files_of_2_gib_or_more_are_refused(self):
+        with open(self.path("big.wav"), "wb") as f:
+            f.write(wav_bytes(frames=10))
+            f.truncate(1 << 31)  # sparse: costs no disk
+        r = self.run_cuedeck("null", "big.wav", 0, 0, "wx")
+        self.assertEqual((r.rc, r.out),
+                         (2, "The file called big.wav is 2 GiB or larger, or can't be measured!\n"))
+
     def test_unknown_device(self):
         self.wav(frames=10)
         r = self.run_cuedeck("nosuchdevice", "t.wav", 0, 0, "wx")

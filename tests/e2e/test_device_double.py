@@ -67,3 +67,8 @@ class DeviceDouble(CuedeckCase):
         self.assertEqual(r.rc, 0)
         self.assertNotIn("format S16_LE", self.calls())
         self.assertPlayed(data + bytes(PERIOD * 4 - len(data)), self.out)
+
+    def test_period_buffer_too_large(self):
+        self.wav(frames=10)
+        r = self.run_fake("d", "t.wav", 0, 0, "wx", period=100000000)
+        self.assertEqual((r.rc, r.err), (1, "Unable to allocate a period buffer of 100000000 frames\n"))
