@@ -10,8 +10,8 @@ import tempfile
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-CUEDECK = os.environ.get("CUEDECK", os.path.join(HERE, "../../build/cuedeck"))
-CUEDECK_FAKE = os.environ.get("CUEDECK_FAKE", os.path.join(HERE, "../../build/tests/cuedeck_fake"))
+CUEDECK = os.path.abspath(os.environ.get("CUEDECK", os.path.join(HERE, "../../build/cuedeck")))
+CUEDECK_FAKE = os.path.abspath(os.environ.get("CUEDECK_FAKE", os.path.join(HERE, "../../build/tests/cuedeck_fake")))
 # Extra words in front of the program, e.g. an emulator for a cross build.
 RUNNER = os.environ.get("CUEDECK_RUNNER", "").split()
 
@@ -123,7 +123,7 @@ class Session:
     is line-buffered and a test can act between plays (rewrite the file,
     say) and then send the next words."""
 
-    def __init__(self, case, *args, env=None):
+    def __init__(self, case, *args, env=None, fake=False):
         import pty
         import termios
         master, slave = pty.openpty()
@@ -132,7 +132,8 @@ class Session:
         termios.tcsetattr(slave, termios.TCSANOW, attrs)
         full_env = dict(os.environ)
         full_env.update(env or {})
-        self.proc = subprocess.Popen(RUNNER + [CUEDECK] + [str(a) for a in args],
+        program = CUEDECK_FAKE if fake else CUEDECK
+        self.proc = subprocess.Popen(RUNNER + [program] + [str(a) for a in args],
                                      stdin=subprocess.PIPE, stdout=slave,
                                      stderr=subprocess.PIPE, cwd=case.dir, env=full_env)
         os.close(slave)

@@ -8,6 +8,7 @@
 //   CUEDECK_FAKE_PERIOD   the period to grant (default: the request)
 //   CUEDECK_FAKE_WIDTH    bytes per sample the device picks when the player
 //                         asks for no format (default 4)
+//   CUEDECK_FAKE_DELAY_MS milliseconds each write takes, like a paced device
 //   CUEDECK_FAKE_OUT      file that receives every frame written
 //   CUEDECK_FAKE_LOG      file that receives one line per call
 #include <alsa/asoundlib.h>
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -159,6 +161,8 @@ snd_pcm_sframes_t snd_pcm_writei(snd_pcm_t *, const void *buffer, snd_pcm_uframe
         return -EPIPE;
     }
     log_line("write " + std::to_string(frames));
+    if (*setting("CUEDECK_FAKE_DELAY_MS") != '\0')
+        usleep(static_cast<useconds_t>(std::atoi(setting("CUEDECK_FAKE_DELAY_MS")) * 1000));
     if (*setting("CUEDECK_FAKE_OUT") != '\0') {
         std::FILE *f = std::fopen(setting("CUEDECK_FAKE_OUT"), "ab");
         if (f != nullptr) {

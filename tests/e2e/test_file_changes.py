@@ -1,0 +1,103 @@
+"""A file that another program changes while a long play is running. The
+device is the test double, paced at 5 ms per period, so that the play lasts
+long enough to act during it."""
+
+import os
+
+from harness import CuedeckCase, Session, counter_data, menu, wav_bytes
+
+PERIOD = 1000
+FRAMES = 40000  # 40 periods of 16-bit mono at 8000 Hz: 5 s of audio, 0.2 s of play
+
+
+class ChangesDuringAPlay(CuedeckCase):
+    def setUp(self):
+        super().setUp()
+        self.out = self.path("frames.raw")
+        self.data = counter_data(FRAMES, 1, 2)
+        self.wav(rate=8000, data=self.data)
+
+    def play_and_change(self, change, then):
+        """Starts a play, applies change a few periods in, waits for the
+        play to end, sends `then`; returns (status, output)."""
+        env = {"CUEDECK_FAKE_PERIOD": str(PERIOD), "CUEDECK_FAKE_DELAY_MS": "5",
+               "CUEDECK_FAKE_OUT": self.out}
+        s = Session(self, "d", "t.wav", 0, 0, "p", 1, 1, env=env, fake=True)
+        s.expect("\rclock = 0.50 sec")
+        change(self.path("t.wav"))
+        s.expect(menu("0.00", "5.00"))
+        s.send(then)
+        return s.finish()
+
+    def assertPlayedWholePeriodsOfTheData(self):
+        """The file's frames in whole periods; a read cut short by the
+        truncation leaves silence in the rest of its period."""
+        played = self.played(self.out)
+        self.assertEqual(len(played) % (PERIOD * 2), 0)
+        self.assertGreater(len(played), 0)
+        last = len(played) - PERIOD * 2
+        self.assertTrue(played[:last] == self.data[:last], "played frames are not the file's")
+        tail = played[last:].rstrip(b"\0")
+        self.assertTrue(tail == self.data[last:last + len(tail)], "the last period is not the file's")
+
+    def replace(self, path, content):
+        with open(path + ".new", "wb") as f:
+            f.write(content)
+        os.rename(path + ".new", path)
+
+    def test_truncated_to_nothing(self):
+        rc, out = self.play_and_change(lambda p: open(p, "wb").close(), "x\n")
+        self.assertEqual(rc, 2)
+        self.assertTrue(out.endswith("Can't find format chunk in wave file!\n"))
+        self.assertPlayedWholePeriodsOfTheData()
+        self.assertLess(len(self.played(self.out)), len(self.data))
+
+    def test_truncated_inside_the_header(self):
+        rc, out = self.play_and_change(lambda p: os.truncate(p, 30), "p\n")
+        self.assertEqual(rc, 2)
+        self.assertTrue(out.endswith("The wave header is cut short!\n"))
+        self.assertPlayedWholePeriodsOfTheData()
+
+    def test_grown(self):
+        grown = wav_bytes(rate=8000, data=counter_data(FRAMES * 2, 1, 2))
+        rc, out = self.play_and_change(lambda p: self.replace(p, grown), "x\n")
+        self.assertEqual(rc, 0)
+        self.assertTrue(out.endswith("WARNING: Wavefile length has changed!\n\n"))
+        self.assertEqual(self.played(self.out), self.data)
+
+    def test_deleted(self):
+        rc, out = self.play_and_change(os.remove, "p\n")
+        self.assertEqual(rc, 2)
+        self.assertTrue(out.endswith("The file called t.wav cannot be found!\n"))
+        self.assertEqual(self.played(self.out), self.data)  # the open file plays on
+
+    def assertReplacementEnds(self, change, what):
+        other = wav_bytes(**dict({"rate": 8000, "frames": FRAMES}, **change))
+        rc, out = self.play_and_change(lambda p: self.replace(p, other), "p\n")
+        self.assertEqual(rc, 1)
+        self.assertTrue(out.endswith("WARNING: Wavefile %s has changed!  Restart the program.\n" % what))
+        self.assertEqual(self.played(self.out), self.data)  # the open file plays on
+
+    def test_replaced_by_another_rate(self):
+        self.assertReplacementEnds({"rate": 44100}, "samplerate")
+
+    def test_replaced_by_another_width(self):
+        self.assertReplacementEnds({"bits": 24}, "bit depth")
+
+    def test_replaced_by_something_else(self):
+        rc, out = self.play_and_change(lambda p: self.replace(p, b"#!/bin/sh\necho hi\n" * 100), "x\n")
+        self.assertEqual(rc, 2)
+        self.assertTrue(out.endswith("Can't find format chunk in wave file!\n"))
+
+    def test_rewritten_in_place_with_another_width(self):
+        other = wav_bytes(rate=8000, frames=FRAMES, bits=24)
+
+        def rewrite(p):
+            with open(p, "r+b") as f:
+                f.write(other)
+        rc, out = self.play_and_change(rewrite, "p\n")
+        self.assertEqual(rc, 1)
+        self.assertTrue(out.endswith("WARNING: Wavefile bit depth has changed!  Restart the program.\n"))
+        # The play read the rewritten bytes where the samples were: whole
+        # periods, never more than the data's length.
+        self.assertEqual(len(self.played(self.out)), len(self.data))
