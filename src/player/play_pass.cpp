@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "player/clock_text.h"
 #include "player/player_state.h"
 #include "player/seconds.h"
 
@@ -11,8 +12,9 @@ namespace {
 // Reads the period that begins at frame pos into the buffer and returns the
 // samples read. Never reads past the end of the sample data found by the
 // latest probe, so chunks after the data are never played as sound; whatever
-// the read leaves of the period is silence.
-size_t read_period(Player *p, int64_t pos)
+// the read leaves of the period is silence. *handleAt is where the data
+// handle stands (-1: unknown); the seek is left out when it is already there.
+size_t read_period(Player *p, int64_t pos, off_t *handleAt)
 {
     const WaveAttributes &w = p->wave;
     uint32_t frameBytes = *w.channels * *w.bytesPerSample;
@@ -22,19 +24,16 @@ size_t read_period(Player *p, int64_t pos)
     if (frames > 0) {
         // The probe keeps files below 2 GiB, so the position fits an off_t.
         off_t at = static_cast<off_t>(*w.dataOffset) + pos * frameBytes;
-        fseeko(p->data, at, SEEK_SET);
-        samples = std::fread(p->buffer, *w.bytesPerSample,
-                             static_cast<size_t>(frames) * *w.channels, p->data);
+        if (at != *handleAt)
+            fseeko(p->data, at, SEEK_SET);
+        size_t want = static_cast<size_t>(frames) * *w.channels;
+        samples = std::fread(p->buffer, *w.bytesPerSample, want, p->data);
+        // Unbuffered, a complete read leaves the handle right after it.
+        *handleAt = samples == want ? at + static_cast<off_t>(samples * *w.bytesPerSample) : -1;
     }
     size_t bytes = samples * *w.bytesPerSample;
     std::memset(p->buffer + bytes, 0, p->bufferBytes - bytes);
     return samples;
-}
-
-void show_clock(const Player *p, int32_t pos)
-{
-    std::printf("\rclock = %.2f sec", frames_to_seconds(pos, *p->wave.rate));
-    std::fflush(stdout);
 }
 
 // One pass over the selection in whole periods. It ends at the first period
@@ -44,12 +43,13 @@ void play_pass(Player *p)
     // Frames before the data don't exist: a start below 0 plays from frame 0.
     // The stored start, which the menu shows, is left as it is.
     int64_t pos = p->selection.start < 0 ? 0 : p->selection.start;
+    off_t handleAt = -1;
     do {
-        if (read_period(p, pos) == 0)
+        if (read_period(p, pos, &handleAt) == 0)
             return;
         pcm_write_period(p->pcm, p->buffer, p->period);
         if (p->showClock != 0)
-            show_clock(p, static_cast<int32_t>(pos)); // below the length, so in range
+            print_clock(frames_to_seconds(static_cast<int32_t>(pos), *p->wave.rate)); // pos < length
         pos += p->period;
     } while (pos < p->selection.stop);
 }

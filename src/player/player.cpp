@@ -49,6 +49,10 @@ void allocate_period_buffer(Player *p, uint32_t deviceFrameBytes)
 void start_up(Player *p, const char *deviceName, float startSeconds, float stopSeconds)
 {
     p->data = std::fopen(p->fileName, "rb");
+    // Unbuffered: every period is one seek and one read straight into the
+    // period buffer, with no copy through stdio and no block-aligning reads.
+    if (p->data != nullptr)
+        std::setvbuf(p->data, nullptr, _IONBF, 0);
     probe(p);
     const WaveAttributes &w = p->wave;
     p->baseline = Baseline{*w.rate, *w.bytesPerSample, *w.channels, *w.length};

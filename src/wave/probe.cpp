@@ -16,9 +16,22 @@ constexpr uint32_t NOT_FOUND = 0; // the search starts at 2, so 0 is never a pos
 // the player has always found the blocks of oddly written files.
 uint32_t find_even(const unsigned char *head, uint32_t headBytes, const char *id, uint32_t idLen)
 {
-    for (uint32_t p = 2; p <= PROBE_LAST_POSITION && p + idLen <= headBytes; p += 2) {
-        if (std::memcmp(head + p, id, idLen) == 0)
+    if (headBytes < idLen)
+        return NOT_FOUND;
+    // Candidates end where the identifier no longer fits, or after 131072.
+    uint32_t last = headBytes - idLen < PROBE_LAST_POSITION ? headBytes - idLen : PROBE_LAST_POSITION;
+    const auto first = static_cast<unsigned char>(id[0]);
+    uint32_t p = 2;
+    while (p <= last) {
+        // memchr skips the long stretches without the first letter quickly;
+        // a hit at an odd position is no candidate.
+        const void *hit = std::memchr(head + p, first, last - p + 1);
+        if (hit == nullptr)
+            return NOT_FOUND;
+        p = static_cast<uint32_t>(static_cast<const unsigned char *>(hit) - head);
+        if (p % 2 == 0 && std::memcmp(head + p, id, idLen) == 0)
             return p;
+        p += 1;
     }
     return NOT_FOUND;
 }
@@ -99,6 +112,7 @@ void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, u
         std::printf("The file called %s cannot be found!\n", path);
         std::exit(2);
     }
+    std::setvbuf(f, nullptr, _IONBF, 0); // one read of the stretch, no copy
     off_t size = -1;
     if (fseeko(f, 0, SEEK_END) == 0)
         size = ftello(f);

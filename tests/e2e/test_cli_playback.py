@@ -33,6 +33,13 @@ class WholeFile(CuedeckCase):
         clock = "\rclock = 0.00 sec\rclock = 0.09 sec\rclock = 0.19 sec"
         self.assertEqual(r.out, play_header("0.00", "0.23") + clock + "\n")
 
+    def test_clock_lines_keep_their_place_among_the_loop_lines(self):
+        self.wav(frames=5000)
+        r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 2)
+        clock = "\rclock = 0.00 sec\rclock = 0.09 sec"
+        self.assertEqual(r.out, play_header("0.00", "0.11") + "\nLoops remaining: 1\n" + clock +
+                         "\nLoops remaining: 0\n" + clock + "\n")
+
     def test_eighth_argument_leaves_the_clock_on(self):
         self.wav(frames=100)
         r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 1, 0, "extra")
