@@ -1,11 +1,29 @@
 // cuedeck: plays one PCM wave file, whole or in part, on an ALSA device.
 #include <cstdint>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "cli/args.h"
 #include "player/player.h"
 
+namespace {
+
+// A standard descriptor left closed by the caller would go to the next file
+// opened (the device's capture file, say), and the console text after it:
+// /dev/null takes its place first. open() always takes the lowest free one.
+void keep_standard_descriptors_open()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1 && open("/dev/null", O_RDWR) == -1)
+            return;
+    }
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
+    keep_standard_descriptors_open();
     Arguments a{};
     read_arguments(argc, argv, &a);
     // The wave attributes, filled by every probe of the file.

@@ -1,6 +1,32 @@
 """Scripted playback from the command line through the real ALSA library."""
 
-from harness import CuedeckCase, counter_data, model_pass, play_header, wav_bytes, PERIOD
+import os
+import subprocess
+
+from harness import (CUEDECK, RUNNER, CuedeckCase, counter_data, model_pass, play_header,
+                     wav_bytes, PERIOD)
+
+HELP = ("\n\nThis program will play mono or stereo, 16 or 24 bit wave files.\n"
+        "You will be able to play the entire file or set start and stop points.\n"
+        "Press 'enter' after your choices.\n"
+        "\nSound will be sent to the default alsa soundcard unless you enter a device name\n"
+        "such as plughw:0,0 as the first argument when you first run the application.\n"
+        "For example, cuedeck plughw:0,0\n"
+        "\nAdditional Command Line Arguments:\n\n"
+        "These are optional, but if you need argument 3 for example,\n"
+        "you need to enter arguments 1 and 2 as well.\n\n"
+        "The name of the wavefile is the 2nd argument.\n"
+        "In this case, you may wish to use the shortcut 'd' for the first argument\n"
+        "to use the default soundcard. For example, cuedeck d song1.wav\n\n"
+        "The 3rd argument is the start time\n\n"
+        "The 4th argument is the stop time\n\n"
+        "Adding a 5th argument will skip the first interactive dialog and use the\n"
+        "5th argument as the command.  So, entering 'p' will start playback immediately.\n\n"
+        "'px' will play once or the set number of loops and exit.\n\n"
+        "'w' will overwrite the in and out times and play the whole file.\n\n"
+        "'wx' will play the whole file once or the set number of loops and exit.\n\n"
+        "The 6th argument can set the number of loops, 1 = play once\n"
+        "The 7th argument if set to 0 hides the clock\n")
 
 
 class WholeFile(CuedeckCase):
@@ -146,18 +172,28 @@ class FailuresAndPrompt(CuedeckCase):
     def test_help_then_x(self):
         r = self.run_cuedeck(stdin=b"h\nx\n")
         self.assertEqual(r.rc, 1)
-        self.assertTrue(r.out.startswith(
-            "\nEnter the name of .wav file, 'h' for help, or 'x' to exit: \n\n\n"
-            "This program will play mono or stereo, 16 or 24 bit wave files.\n"))
-        self.assertIn("For example, cuedeck d song1.wav\n\n", r.out)
-        self.assertTrue(r.out.endswith(
-            "The 7th argument if set to 0 hides the clock\n"
-            "\nEnter the name of .wav file or 'x' to exit: \n"))
+        self.assertEqual(r.out, "\nEnter the name of .wav file, 'h' for help, or 'x' to exit: \n" +
+                         HELP + "\nEnter the name of .wav file or 'x' to exit: \n")
+
+    def test_second_h_is_a_file_name(self):
+        r = self.run_cuedeck("null", stdin=b"h h")
+        self.assertEqual(r.rc, 2)
+        self.assertTrue(r.out.endswith("The file called h cannot be found!\n"))
 
     def test_end_of_input_at_the_prompt(self):
         for stdin in (b"", b"h\n"):
             r = self.run_cuedeck("null", stdin=stdin)
             self.assertEqual(r.rc, 1)
+
+    def test_closed_standard_input_is_never_the_wave_file(self):
+        # With descriptor 0 closed, the wave file would be opened on it and its
+        # bytes read as commands: here a chunk that spells " wx ".
+        self.wav(frames=1000, before_data=b"LIST\x04\0\0\0 wx ")
+        r = subprocess.run(RUNNER + [CUEDECK, self.device, "t.wav"], cwd=self.dir, capture_output=True,
+                           timeout=60, preexec_fn=lambda: os.close(0))
+        self.assertEqual(r.returncode, 0)
+        self.assertNotIn(b"Playing...", r.stdout)
+        self.assertEqual(self.played(), b"")
 
     def test_file_from_the_prompt_then_menu(self):
         self.wav(frames=10)
