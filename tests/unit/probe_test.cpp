@@ -70,25 +70,25 @@ TEST(Bytes, AssembleLittleEndianWithoutSignExtension)
     EXPECT_EQ(Assem4(c), 0x8000ac44u);
 }
 
-TEST(Probe, CanonicalHeader)
+TEST(Probe, CanonicalHeadersOfBothWidths)
 {
-    WaveFields w{};
-    ASSERT_EQ(probe(canonical(1, 44100, 16, 1000, 1000), &w), PROBE_OK);
-    EXPECT_EQ(w.channels, 1u);
-    EXPECT_EQ(w.bytesPerSample, 2u);
-    EXPECT_EQ(w.rate, 44100u);
-    EXPECT_EQ(w.dataOffset, 44u);
-    EXPECT_EQ(w.length, 500u);
-}
-
-TEST(Probe, TwentyFourBitStereo)
-{
-    WaveFields w{};
-    ASSERT_EQ(probe(canonical(2, 48000, 24, 6000, 6000), &w), PROBE_OK);
-    EXPECT_EQ(w.bytesPerSample, 3u);
-    EXPECT_EQ(w.channels, 2u);
-    EXPECT_EQ(w.rate, 48000u);
-    EXPECT_EQ(w.length, 1000u);
+    struct Case {
+        uint32_t channels, rate, bits, dataSize;
+        WaveFields want;
+    };
+    const Case cases[] = {
+        {1, 44100, 16, 1000, {1, 2, 44100, 44, 500}},
+        {2, 48000, 24, 6000, {2, 3, 48000, 44, 1000}},
+    };
+    for (const Case &c : cases) {
+        WaveFields w{};
+        ASSERT_EQ(probe(canonical(c.channels, c.rate, c.bits, c.dataSize, c.dataSize), &w), PROBE_OK);
+        EXPECT_EQ(w.channels, c.want.channels);
+        EXPECT_EQ(w.bytesPerSample, c.want.bytesPerSample);
+        EXPECT_EQ(w.rate, c.want.rate);
+        EXPECT_EQ(w.dataOffset, c.want.dataOffset);
+        EXPECT_EQ(w.length, c.want.length);
+    }
 }
 
 TEST(Probe, LengthIsClampedToWholeFramesPresent)
