@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "player/player_state.h"
 #include "player/seconds.h"
@@ -57,8 +56,8 @@ void start_up(Player *p, const char *deviceName, float startSeconds, float stopS
     const WaveAttributes &w = p->wave;
     p->baseline = Baseline{*w.rate, *w.bytesPerSample, *w.channels, *w.length};
     if (p->data == nullptr) {
-        // The probe could open the file but the player could not, or only
-        // just now: the file appeared or changed in between.
+        // The probe opened the file but the player's own open had failed:
+        // the file appeared between the two.
         std::printf("The file called %s cannot be read!\n", p->fileName);
         std::exit(2);
     }
