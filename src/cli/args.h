@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdint>
 
+#include "player/player.h"
+
 // Buffer sizes, including the terminating zero.
 constexpr int DEVICE_NAME_SIZE = 64;
 constexpr int FILE_NAME_SIZE = 256;
@@ -9,7 +11,7 @@ constexpr int FILE_NAME_SIZE = 256;
 struct Arguments {
     char deviceName[DEVICE_NAME_SIZE];
     char fileName[FILE_NAME_SIZE];
-    char commandText[256];
+    char commandText[COMMAND_TEXT_SIZE];
     float startSeconds;  // 0: from the beginning
     float stopSeconds;   // 0: to the end of the file
     int32_t loops;

@@ -34,8 +34,10 @@ size_t format_hundredths(float seconds, char *out)
 
 void print_clock(float seconds)
 {
-    char text[48] = "\rclock = ";
-    size_t prefix = std::strlen(text);
+    static constexpr char PREFIX[] = "\rclock = ";
+    constexpr size_t prefix = sizeof PREFIX - 1;
+    char text[48];
+    std::memcpy(text, PREFIX, prefix);
     size_t len = format_hundredths(seconds, text + prefix);
     if (len == 0) {
         std::printf("\rclock = %.2f sec", static_cast<double>(seconds));

@@ -5,10 +5,8 @@
 #include <cstdio>
 
 #include "player/pcm.h"
+#include "player/player.h"
 #include "player/selection.h"
-
-// Size of the command text buffer, including the terminating zero.
-constexpr uint32_t COMMAND_TEXT_SIZE = 256;
 
 // The attributes the first probe found, which every later probe is held to.
 struct Baseline {

@@ -27,6 +27,13 @@ void put_le(Bytes &b, size_t at, uint32_t value, int width)
         b[at + i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
+// A data block header at at: the identifier and the size field.
+void put_data(Bytes &b, size_t at, uint32_t size)
+{
+    put(b, at, "data");
+    put_le(b, at + 4, size, 4);
+}
+
 // A format chunk at fmt: channels, rate and bits at their fixed distances.
 void put_format(Bytes &b, size_t fmt, uint32_t channels, uint32_t rate, uint32_t bits)
 {
@@ -47,8 +54,7 @@ Bytes canonical(uint32_t channels, uint32_t rate, uint32_t bits, uint32_t dataSi
     put_le(b, 4, 36 + dataSize, 4);
     put(b, 8, "WAVE");
     put_format(b, 12, channels, rate, bits);
-    put(b, 36, "data");
-    put_le(b, 40, dataSize, 4);
+    put_data(b, 36, dataSize);
     b.resize(44 + present, 0x55);
     return b;
 }
@@ -112,10 +118,9 @@ TEST(Probe, FirstEvenDataWinsEvenInsideAnotherChunk)
     b.resize(36);
     put(b, 36, "LIST");
     put_le(b, 40, 12, 4);
-    put(b, 44, "xxdata");  // "data" at the even position 46
-    put_le(b, 50, 8, 4);
-    put(b, 56, "data");
-    put_le(b, 60, 8, 4);
+    put(b, 44, "xx");
+    put_data(b, 46, 8);  // "data" at an even position inside the LIST text
+    put_data(b, 56, 8);
     b.resize(72, 0);
     WaveFields w{};
     ASSERT_EQ(probe(b, &w), PROBE_OK);
@@ -138,8 +143,7 @@ TEST(Probe, NoRiffNeededAndPositionZeroIsNeverTried)
     Bytes b(100, 0);
     put(b, 0, "data");
     put_format(b, 2, 1, 8000, 16);
-    put(b, 40, "data");
-    put_le(b, 44, 4, 4);
+    put_data(b, 40, 4);
     WaveFields w{};
     ASSERT_EQ(probe(b, &w), PROBE_OK);
     EXPECT_EQ(w.dataOffset, 48u);
@@ -149,8 +153,7 @@ TEST(Probe, SearchEndsAtPosition131072)
 {
     Bytes b = canonical(1, 8000, 16, 0, 0);
     put(b, 36, "junk");
-    put(b, 131072, "data");
-    put_le(b, 131076, 2, 4);
+    put_data(b, 131072, 2);
     b.resize(131082, 0);
     WaveFields w{};
     ASSERT_EQ(probe(b, &w), PROBE_OK);
