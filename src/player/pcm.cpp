@@ -17,10 +17,38 @@ snd_pcm_t *handle_of(PcmDevice *pcm)
     return reinterpret_cast<snd_pcm_t *>(pcm);
 }
 
+// Failed writes, each followed by a recovery, after which the device counts
+// as lost: a stream that recovers but never takes a frame must not spin.
+constexpr int MOST_FAILED_WRITES_IN_A_ROW = 4;
+
+// How long to wait for room in the device when a write said "try again".
+constexpr int ROOM_WAIT_MS = 1000;
+
+constexpr char WRITE_FAILED[] = "Unable to write to the playback device: %s\n";
+
 void fail(const char *message, int err)
 {
     std::fprintf(stderr, message, snd_strerror(err));
     std::exit(1);
+}
+
+// After a failed write, makes the device ready to take the same frames again.
+// An underrun (the device ran dry, typically while the menu waited) is
+// prepared, a suspend resumed or prepared, an interrupted wait simply retried:
+// writing the frames again keeps every play whole. Anything else (the device
+// unplugged, its server gone) can't be cleared, and ends the run: playing on
+// would only pretend.
+void recover_or_exit(snd_pcm_t *handle, int err)
+{
+    if (err == -EAGAIN) {
+        snd_pcm_wait(handle, ROOM_WAIT_MS);
+        return;
+    }
+    if (err != -EPIPE && err != -ESTRPIPE && err != -EINTR)
+        fail(WRITE_FAILED, err);
+    int rc = snd_pcm_recover(handle, err, 1);
+    if (rc < 0)
+        fail(WRITE_FAILED, rc);
 }
 
 } // namespace
@@ -71,15 +99,24 @@ PcmGrant pcm_configure_or_exit(PcmDevice *pcm, uint32_t bytesPerSample, uint32_t
     return grant;
 }
 
-void pcm_write_period(PcmDevice *pcm, const unsigned char *buffer, uint32_t frames)
+void pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer, uint32_t frames)
 {
     snd_pcm_t *handle = handle_of(pcm);
-    snd_pcm_sframes_t written = snd_pcm_writei(handle, buffer, frames);
-    if (written == -EPIPE) {
-        // The device ran dry, typically while the menu waited. Writing the
-        // period again keeps every play starting exactly at its start frame.
-        snd_pcm_prepare(handle);
-        snd_pcm_writei(handle, buffer, frames);
+    int failuresInARow = 0;
+    while (frames > 0) {
+        snd_pcm_sframes_t written = snd_pcm_writei(handle, buffer, frames);
+        if (written > 0) {
+            // A short count: the rest of the period follows in the next write.
+            buffer += snd_pcm_frames_to_bytes(handle, written);
+            frames -= static_cast<uint32_t>(written);
+            failuresInARow = 0;
+            continue;
+        }
+        // Nothing taken counts as "try again": a blocking write should never do it.
+        int err = written == 0 ? -EAGAIN : static_cast<int>(written);
+        if (++failuresInARow > MOST_FAILED_WRITES_IN_A_ROW)
+            fail(WRITE_FAILED, err);
+        recover_or_exit(handle, err);
     }
 }
 

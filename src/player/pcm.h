@@ -22,10 +22,12 @@ PcmDevice *pcm_open_or_exit(const char *deviceName);
 PcmGrant pcm_configure_or_exit(PcmDevice *pcm, uint32_t bytesPerSample, uint32_t channels,
                                uint32_t rate);
 
-// Writes one period (blocking). After an underrun the device is prepared again
-// and the same period written once more, so no audio is lost. Other errors are
-// ignored: the play goes on with the next period.
-void pcm_write_period(PcmDevice *pcm, const unsigned char *buffer, uint32_t frames);
+// Writes one period (blocking) until every frame of it is out. An underrun, a
+// suspend or an interrupted wait is recovered and the same frames written
+// again, so no audio is lost. An error that can't be recovered, or writes that
+// keep failing, print "Unable to write to the playback device: ..." on
+// standard error and end the process with status 1.
+void pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer, uint32_t frames);
 
 // Waits until everything queued has played, then closes the device.
 void pcm_drain_and_close(PcmDevice *pcm);

@@ -47,7 +47,7 @@ void play_pass(Player *p)
     do {
         if (read_period(p, pos, &handleAt) == 0)
             return;
-        pcm_write_period(p->pcm, p->buffer, p->period);
+        pcm_write_period_or_exit(p->pcm, p->buffer, p->period);
         if (p->showClock != 0)
             print_clock(frames_to_seconds(static_cast<int32_t>(pos), *p->wave.rate)); // pos < length
         pos += p->period;

@@ -39,16 +39,31 @@ class DeviceDouble(CuedeckCase):
         self.assertEqual((r.rc, r.err), (1, "unable to open pcm device: Invalid argument\n"))
         self.assertEqual(r.out, "")
 
-    def test_underrun_loses_no_period(self):
+    def test_write_faults(self):
+        # Recoverable faults lose no frame; the rest end the run at once with
+        # status 1, never racing through the selection.
         data = counter_data(10000, 1, 2)
         self.wav(data=data)
-        r = self.run_fake("d", "t.wav", 0, 0, "wx", 2, 0, epipe="1,5")
-        self.assertEqual(r.rc, 0)
-        self.assertEqual(self.calls()[8:], [
-            "write 4096 EPIPE", "prepare", "write 4096", "write 4096", "write 4096",
-            "write 4096 EPIPE", "prepare", "write 4096", "write 4096", "write 4096",
-            "drain", "close"])
-        self.assertPlayed(model_pass(data, 2, 0, 10000) * 2, self.out)
+        whole = model_pass(data, 2, 0, 10000) * 2
+        lost = "Unable to write to the playback device: %s\n"
+        rows = [
+            ({"writes": "1=EPIPE,5=EPIPE"}, 0, "", whole),  # underruns
+            ({"writes": "2=ESTRPIPE"}, 0, "", whole),       # a suspend
+            ({"writes": "2=EINTR,3=EAGAIN,4=zero"}, 0, "", whole),
+            ({"writes": "2=short,3=short"}, 0, "", whole),
+            ({"writes": "2=ENODEV"}, 1, lost % "No such device", whole[:PERIOD * 2]),
+            ({"writes": "2=ESTRPIPE", "recover": "fail"}, 1, lost % "Streams pipe error",
+             whole[:PERIOD * 2]),
+            ({"writes": "2+=EPIPE"}, 1, lost % "Broken pipe", whole[:PERIOD * 2]),
+        ]
+        for settings, rc, err, frames in rows:
+            with self.subTest(settings):
+                for f in (self.out, self.log):
+                    if os.path.exists(f):
+                        os.remove(f)
+                r = self.run_fake("d", "t.wav", 0, 0, "wx", 2, 0, **settings)
+                self.assertEqual((r.rc, r.err), (rc, err))
+                self.assertPlayed(frames, self.out)
 
     def test_other_period_grants(self):
         data = counter_data(3000, 1, 2)

@@ -3,8 +3,13 @@
 // refused formats and parameters, other grants. Steered by environment
 // variables (the real program reads none):
 //   CUEDECK_FAKE_FAIL     open | format | hw: that call fails with -EINVAL
-//   CUEDECK_FAKE_EPIPE    comma-separated numbers of writes (1-based) that
-//                         fail with -EPIPE, as after an underrun
+//   CUEDECK_FAKE_WRITES   what given writes (1-based) do instead of taking
+//                         every frame: "N=WHAT" for write N, "N+=WHAT" for
+//                         write N and all after it, comma-separated. WHAT is
+//                         an errno name (EPIPE, ESTRPIPE, EINTR, EAGAIN,
+//                         ENODEV, EIO, ...), "short" (takes half the frames)
+//                         or "zero" (takes none)
+//   CUEDECK_FAKE_RECOVER  "fail": snd_pcm_recover can't clear any error
 //   CUEDECK_FAKE_PERIOD   the period to grant (default: the request)
 //   CUEDECK_FAKE_WIDTH    bytes per sample the device picks when the player
 //                         asks for no format (default 4)
@@ -52,10 +57,47 @@ void log_line(const std::string &line)
     std::fclose(f);
 }
 
-bool write_fails_with_epipe(int number)
+// What write number `number` does: "" (take every frame) or a WHAT of
+// CUEDECK_FAKE_WRITES.
+std::string scripted_write(int number)
 {
-    std::string list = std::string(",") + setting("CUEDECK_FAKE_EPIPE") + ",";
-    return list.find("," + std::to_string(number) + ",") != std::string::npos;
+    std::string list = std::string(setting("CUEDECK_FAKE_WRITES")) + ",";
+    size_t at = 0;
+    for (size_t comma; (comma = list.find(',', at)) != std::string::npos; at = comma + 1) {
+        std::string item = list.substr(at, comma - at);
+        size_t eq = item.find('=');
+        if (eq == std::string::npos)
+            continue;
+        bool onwards = eq > 0 && item[eq - 1] == '+';
+        int first = std::atoi(item.c_str());
+        if (number == first || (onwards && number > first))
+            return item.substr(eq + 1);
+    }
+    return "";
+}
+
+const struct {
+    const char *name;
+    int value;
+} ERRORS[] = {{"EPIPE", EPIPE}, {"ESTRPIPE", ESTRPIPE}, {"EINTR", EINTR}, {"EAGAIN", EAGAIN},
+              {"ENODEV", ENODEV}, {"EIO", EIO}, {"EBADFD", EBADFD}};
+
+int error_named(const std::string &name)
+{
+    for (const auto &e : ERRORS) {
+        if (name == e.name)
+            return e.value;
+    }
+    return EINVAL;
+}
+
+std::string error_name(int err)
+{
+    for (const auto &e : ERRORS) {
+        if (err == e.value)
+            return e.name;
+    }
+    return std::to_string(err);
 }
 
 // Any non-null pointer serves as the handle; nothing dereferences it.
@@ -155,10 +197,16 @@ ssize_t snd_pcm_frames_to_bytes(snd_pcm_t *, snd_pcm_sframes_t frames)
 
 snd_pcm_sframes_t snd_pcm_writei(snd_pcm_t *, const void *buffer, snd_pcm_uframes_t frames)
 {
-    int number = ++state.writes;
-    if (write_fails_with_epipe(number)) {
-        log_line("write " + std::to_string(frames) + " EPIPE");
-        return -EPIPE;
+    std::string what = scripted_write(++state.writes);
+    if (what == "zero") {
+        log_line("write " + std::to_string(frames) + " zero");
+        return 0;
+    }
+    if (what == "short")
+        frames /= 2;
+    else if (!what.empty()) {
+        log_line("write " + std::to_string(frames) + " " + what);
+        return -error_named(what);
     }
     log_line("write " + std::to_string(frames));
     if (*setting("CUEDECK_FAKE_DELAY_MS") != '\0')
@@ -171,6 +219,22 @@ snd_pcm_sframes_t snd_pcm_writei(snd_pcm_t *, const void *buffer, snd_pcm_uframe
         }
     }
     return static_cast<snd_pcm_sframes_t>(frames);
+}
+
+// As the library's: underruns and suspends are cleared, interrupted waits
+// need nothing, any other error comes back.
+int snd_pcm_recover(snd_pcm_t *, int err, int)
+{
+    log_line("recover " + error_name(-err));
+    if (std::strcmp(setting("CUEDECK_FAKE_RECOVER"), "fail") == 0)
+        return err;
+    return err == -EPIPE || err == -ESTRPIPE || err == -EINTR ? 0 : err;
+}
+
+int snd_pcm_wait(snd_pcm_t *, int)
+{
+    log_line("wait");
+    return 1;
 }
 
 int snd_pcm_prepare(snd_pcm_t *)
@@ -193,7 +257,7 @@ int snd_pcm_close(snd_pcm_t *)
 
 const char *snd_strerror(int err)
 {
-    return err == -EINVAL ? "Invalid argument" : "Unknown error";
+    return std::strerror(-err);
 }
 
 const char *snd_pcm_format_name(snd_pcm_format_t format)
