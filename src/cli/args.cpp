@@ -11,13 +11,15 @@ namespace {
 
 // A name too long for its buffer is refused rather than cut: a shortened
 // name would play a different file, or the wrong device.
-void refuse_long_file_name()
+void file_name_fits_or_exit(bool fits)
 {
+    if (fits)
+        return;
     std::printf("The file name is too long: at most %i characters!\n", FILE_NAME_SIZE - 1);
     std::exit(2);
 }
 
-void copy_device_name(char *deviceName, const char *arg)
+void copy_device_name_or_exit(char *deviceName, const char *arg)
 {
     if (std::strlen(arg) >= DEVICE_NAME_SIZE) {
         std::fprintf(stderr, "The device name is too long: at most %i characters\n",
@@ -27,10 +29,9 @@ void copy_device_name(char *deviceName, const char *arg)
     std::strcpy(deviceName, arg);
 }
 
-void copy_file_name(char *fileName, const char *arg)
+void copy_file_name_or_exit(char *fileName, const char *arg)
 {
-    if (std::strlen(arg) >= FILE_NAME_SIZE)
-        refuse_long_file_name();
+    file_name_fits_or_exit(std::strlen(arg) < FILE_NAME_SIZE);
     std::strcpy(fileName, arg);
 }
 
@@ -41,11 +42,10 @@ void read_file_name_or_exit(char *fileName)
     WordResult r = read_word(stdin, fileName, FILE_NAME_SIZE);
     if (r == WORD_END || std::strcmp(fileName, "x") == 0)
         std::exit(1);
-    if (r == WORD_TOO_LONG)
-        refuse_long_file_name();
+    file_name_fits_or_exit(r != WORD_TOO_LONG);
 }
 
-void ask_for_file_name(char *fileName)
+void ask_for_file_name_or_exit(char *fileName)
 {
     std::puts("\nEnter the name of .wav file, 'h' for help, or 'x' to exit: ");
     read_file_name_or_exit(fileName);
@@ -68,7 +68,7 @@ int32_t whole_argument(const char *arg)
 
 } // namespace
 
-void read_arguments(int argc, char **argv, Arguments *a)
+void read_arguments_or_exit(int argc, char **argv, Arguments *a)
 {
     int count = argc - 1;
     std::strcpy(a->commandText, " ");
@@ -80,12 +80,12 @@ void read_arguments(int argc, char **argv, Arguments *a)
     if (count == 0 || std::strcmp(argv[1], "d") == 0)
         std::strcpy(a->deviceName, "default");
     else
-        copy_device_name(a->deviceName, argv[1]);
+        copy_device_name_or_exit(a->deviceName, argv[1]);
     if (count < 2) {
-        ask_for_file_name(a->fileName);
+        ask_for_file_name_or_exit(a->fileName);
         return;
     }
-    copy_file_name(a->fileName, argv[2]);
+    copy_file_name_or_exit(a->fileName, argv[2]);
     if (count >= 3)
         a->startSeconds = seconds_argument(argv[3]);
     if (count >= 4)

@@ -24,4 +24,4 @@ struct Arguments {
 // argument it asks for the file name at the terminal. Ends the process with
 // status 1 on "x" or end of input at the prompt, and when the device name is
 // too long (status 2 for a file name too long).
-void read_arguments(int argc, char **argv, Arguments *a);
+void read_arguments_or_exit(int argc, char **argv, Arguments *a);

@@ -25,7 +25,7 @@ int main(int argc, char **argv)
 {
     keep_standard_descriptors_open();
     Arguments a{};
-    read_arguments(argc, argv, &a);
+    read_arguments_or_exit(argc, argv, &a);
     // The wave attributes, filled by every probe of the file.
     uint32_t rate = 0;
     uint32_t bytesPerSample = 0;

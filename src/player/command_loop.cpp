@@ -1,10 +1,10 @@
-// The menu and its commands: reads one word at a time, applies it to the
-// selection or the loop count, and decides when to play and when to end.
+#include "player/command_loop.h"
+
 #include <cstdio>
 #include <cstring>
 
+#include "player/command_text.h"
 #include "player/console_input.h"
-#include "player/player_state.h"
 #include "player/seconds.h"
 
 namespace {
@@ -18,7 +18,7 @@ bool is(const char *word, const char *command)
 
 void show_menu(const Player *p)
 {
-    uint32_t rate = *p->wave.rate;
+    uint32_t rate = wave_now(p).rate;
     std::printf("\n'i' to set in");
     std::printf("\n'o' to set out");
     std::printf("\n'l' to change number of loops (%i)", p->loops);
@@ -67,7 +67,7 @@ Pending check_play(const Selection &s)
 void set_nudge(Player *p)
 {
     std::printf("\nCurrent Nudge Amount = %li samples or %.3f sec\n", static_cast<long>(p->nudge),
-                frames_to_seconds(p->nudge, *p->wave.rate));
+                frames_to_seconds(p->nudge, wave_now(p).rate));
     std::puts("Enter new nudge amount (in samples) or '0' to keep settings");
     int32_t entry = 0;
     if (read_int32(stdin, &entry) && entry > 0)
@@ -80,7 +80,8 @@ Pending process_command(Player *p, bool *endAfterPlay)
 {
     const char *word = p->commandText;
     Selection &s = p->selection;
-    int32_t length = static_cast<int32_t>(*p->wave.length);
+    const WaveFields w = wave_now(p);
+    auto length = static_cast<int32_t>(w.length);
     if (is(word, "+"))
         show_additional_commands();
     Pending pending = is(word, "x") ? PENDING_EXIT : PENDING_NONE;
@@ -89,9 +90,9 @@ Pending process_command(Player *p, bool *endAfterPlay)
     if (is(word, "px") || is(word, "wx"))
         *endAfterPlay = true;
     if (is(word, "i"))
-        SetInTime(*p->wave.rate, length, &s.start);
+        SetInTime(w.rate, length, &s.start);
     if (is(word, "o"))
-        SetOutTime(*p->wave.rate, length, &s.stop);
+        SetOutTime(w.rate, length, &s.stop);
     if (is(word, "w") || is(word, "wx")) {
         s = Selection{0, length};
         pending = PENDING_PLAY;
@@ -100,15 +101,15 @@ Pending process_command(Player *p, bool *endAfterPlay)
         std::puts("Enter number of loops.");
         read_int32(stdin, &p->loops);
     }
-    apply_step_command(word, &s, *p->wave.length, p->nudge);
+    apply_step_command(word, &s, w.length, p->nudge);
     if (is(word, "nn"))
         set_nudge(p);
     return pending;
 }
 
-// Shows the menu and reads words until one asks to play or to exit. A first
-// command from the command line is processed before the menu is ever shown.
-Pending next_action(Player *p, bool *endAfterPlay)
+} // namespace
+
+NextAction next_action(Player *p, bool *endAfterPlay)
 {
     bool showMenu = p->commandGiven == 0;
     for (;;) {
@@ -119,31 +120,6 @@ Pending next_action(Player *p, bool *endAfterPlay)
         showMenu = true;
         Pending pending = process_command(p, endAfterPlay);
         if (pending != PENDING_NONE)
-            return pending;
-    }
-}
-
-} // namespace
-
-void run_command_loop(Player *p)
-{
-    for (;;) {
-        // "px" and "wx" end the run after the next play, even when their own
-        // check found nothing to play and a later "p" starts it.
-        bool endAfterPlay = false;
-        Pending pending = next_action(p, &endAfterPlay);
-        recheck_file(p);
-        if (pending == PENDING_EXIT) {
-            std::putchar('\n');
-            shut_down(p);
-            return;
-        }
-        play_selection(p);
-        std::putchar('\n'); // ends the clock line
-        if (endAfterPlay) {
-            shut_down(p);
-            return;
-        }
-        p->commandGiven = 0;
+            return pending == PENDING_PLAY ? NEXT_PLAY : NEXT_EXIT;
     }
 }

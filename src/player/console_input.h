@@ -1,6 +1,7 @@
-// Words and numbers typed at the terminal, read the way scanf's "%s", "%f"
+// Words and whole numbers typed at the terminal, read the way scanf's "%s"
 // and "%i" read them, but with every length and range defined: a word never
-// overruns its buffer and a whole number saturates at the int32_t limits.
+// overruns its buffer and a whole number saturates at the int32_t limits
+// (scanf's own overflow is undefined).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -15,14 +16,11 @@ enum WordResult {
 // Skips white space and reads one word into word[0..capacity-1].
 WordResult read_word(std::FILE *in, char *word, size_t capacity);
 
-// Reads a number as "%f" does. On false, the number stays untouched and the
-// characters that could not start a number are left unread, so the next word
-// read picks them up.
-bool read_float(std::FILE *in, float *number);
-
 // Reads a whole number as "%i" and "%li" do: an optional sign, then "0x" for
 // hexadecimal, a leading 0 for octal, decimal otherwise. Beyond the int32_t
-// range it gives the nearest end of the range. On false, as read_float.
+// range it gives the nearest end of the range. On false, the number stays
+// untouched and the characters that could not start a number are left
+// unread, so the next word read picks them up.
 bool read_int32(std::FILE *in, int32_t *number);
 
 // A whole number that strtol already converted, brought into the int32_t range

@@ -26,9 +26,13 @@ constexpr int ROOM_WAIT_MS = 1000;
 
 constexpr char WRITE_FAILED[] = "Unable to write to the playback device: %s\n";
 
-void fail(const char *message, int err)
+// A negative rc is an ALSA error: message, with the library's text for it,
+// goes to standard error and the process ends with status 1.
+void alsa_ok_or_exit(int rc, const char *message)
 {
-    std::fprintf(stderr, message, snd_strerror(err));
+    if (rc >= 0)
+        return;
+    std::fprintf(stderr, message, snd_strerror(rc));
     std::exit(1);
 }
 
@@ -45,10 +49,8 @@ void recover_or_exit(snd_pcm_t *handle, int err)
         return;
     }
     if (err != -EPIPE && err != -ESTRPIPE && err != -EINTR)
-        fail(WRITE_FAILED, err);
-    int rc = snd_pcm_recover(handle, err, 1);
-    if (rc < 0)
-        fail(WRITE_FAILED, rc);
+        alsa_ok_or_exit(err, WRITE_FAILED);
+    alsa_ok_or_exit(snd_pcm_recover(handle, err, 1), WRITE_FAILED);
 }
 
 } // namespace
@@ -57,8 +59,7 @@ PcmDevice *pcm_open_or_exit(const char *deviceName)
 {
     snd_pcm_t *handle = nullptr;
     int rc = snd_pcm_open(&handle, deviceName, SND_PCM_STREAM_PLAYBACK, 0);
-    if (rc < 0)
-        fail("unable to open pcm device: %s\n", rc);
+    alsa_ok_or_exit(rc, "unable to open pcm device: %s\n");
     return reinterpret_cast<PcmDevice *>(handle);
 }
 
@@ -75,8 +76,7 @@ PcmGrant pcm_configure_or_exit(PcmDevice *pcm, uint32_t bytesPerSample, uint32_t
     if (bytesPerSample == 2 || bytesPerSample == 3) {
         snd_pcm_format_t format = bytesPerSample == 2 ? SND_PCM_FORMAT_S16_LE : SND_PCM_FORMAT_S24_3LE;
         int rc = snd_pcm_hw_params_set_format(handle, params, format);
-        if (rc < 0)
-            fail("Unable to set playback format: %s\n", rc);
+        alsa_ok_or_exit(rc, "Unable to set playback format: %s\n");
     }
     snd_pcm_hw_params_set_channels(handle, params, channels);
     unsigned int grantedRate = rate; // the player keeps timing by the file's rate
@@ -86,8 +86,7 @@ PcmGrant pcm_configure_or_exit(PcmDevice *pcm, uint32_t bytesPerSample, uint32_t
     snd_pcm_uframes_t buffer = BUFFER_REQUEST;
     snd_pcm_hw_params_set_buffer_size_near(handle, params, &buffer);
     int rc = snd_pcm_hw_params(handle, params);
-    if (rc < 0)
-        fail("Unable to set hardware parameters: %s\n", rc);
+    alsa_ok_or_exit(rc, "Unable to set hardware parameters: %s\n");
     snd_pcm_hw_params_get_period_size(params, &period, nullptr);
 
     PcmGrant grant{};
@@ -115,7 +114,7 @@ void pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer, uint3
         // Nothing taken counts as "try again": a blocking write should never do it.
         int err = written == 0 ? -EAGAIN : static_cast<int>(written);
         if (++failuresInARow > MOST_FAILED_WRITES_IN_A_ROW)
-            fail(WRITE_FAILED, err);
+            alsa_ok_or_exit(err, WRITE_FAILED);
         recover_or_exit(handle, err);
     }
 }

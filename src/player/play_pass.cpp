@@ -1,10 +1,8 @@
-// Playing the selection: the play header, the loops, and the passes that
-// stream the file to the device one period at a time.
+#include "player/play_pass.h"
+
 #include <cstdio>
 #include <cstring>
 
-#include "player/clock_text.h"
-#include "player/player_state.h"
 #include "player/seconds.h"
 
 namespace {
@@ -16,29 +14,29 @@ namespace {
 // handle stands (-1: unknown); the seek is left out when it is already there.
 size_t read_period(Player *p, int64_t pos, off_t *handleAt)
 {
-    const WaveAttributes &w = p->wave;
-    uint32_t frameBytes = *w.channels * *w.bytesPerSample;
-    int64_t framesLeft = *w.length - pos;
+    const WaveFields w = wave_now(p);
+    uint32_t frameBytes = w.channels * w.bytesPerSample;
+    int64_t framesLeft = w.length - pos;
     int64_t frames = framesLeft < p->period ? framesLeft : p->period;
     size_t samples = 0;
     if (frames > 0) {
         // The probe keeps files below 2 GiB, so the position fits an off_t.
-        off_t at = static_cast<off_t>(*w.dataOffset) + pos * frameBytes;
+        off_t at = static_cast<off_t>(w.dataOffset) + pos * frameBytes;
         if (at != *handleAt)
             fseeko(p->data, at, SEEK_SET);
-        size_t want = static_cast<size_t>(frames) * *w.channels;
-        samples = std::fread(p->buffer, *w.bytesPerSample, want, p->data);
+        size_t want = static_cast<size_t>(frames) * w.channels;
+        samples = std::fread(p->buffer, w.bytesPerSample, want, p->data);
         // Unbuffered, a complete read leaves the handle right after it.
-        *handleAt = samples == want ? at + static_cast<off_t>(samples * *w.bytesPerSample) : -1;
+        *handleAt = samples == want ? at + static_cast<off_t>(samples * w.bytesPerSample) : -1;
     }
-    size_t bytes = samples * *w.bytesPerSample;
+    size_t bytes = samples * w.bytesPerSample;
     std::memset(p->buffer + bytes, 0, p->bufferBytes - bytes);
     return samples;
 }
 
 // One pass over the selection in whole periods. It ends at the first period
 // boundary at or past the stop, or at the end of the data.
-void play_pass(Player *p)
+void play_pass_or_exit(Player *p)
 {
     // Frames before the data don't exist: a start below 0 plays from frame 0.
     // The stored start, which the menu shows, is left as it is.
@@ -48,8 +46,12 @@ void play_pass(Player *p)
         if (read_period(p, pos, &handleAt) == 0)
             return;
         pcm_write_period_or_exit(p->pcm, p->buffer, p->period);
-        if (p->showClock != 0)
-            print_clock(frames_to_seconds(static_cast<int32_t>(pos), *p->wave.rate)); // pos < length
+        if (p->showClock != 0) {
+            // pos < length, so it fits an int32_t.
+            std::printf("\rclock = %.2f sec",
+                        frames_to_seconds(static_cast<int32_t>(pos), wave_now(p).rate));
+            std::fflush(stdout);
+        }
         pos += p->period;
     } while (pos < p->selection.stop);
 }
@@ -64,9 +66,9 @@ constexpr int32_t MOST_LOOPS = 3;
 constexpr int32_t MOST_LOOPS = INT32_MAX;
 #endif
 
-void play_selection(Player *p)
+void play_selection_or_exit(Player *p)
 {
-    uint32_t rate = *p->wave.rate;
+    uint32_t rate = wave_now(p).rate;
     int32_t loops = p->loops < MOST_LOOPS ? p->loops : MOST_LOOPS;
     std::puts("Playing...");
     std::printf("start = %.2f sec\n", frames_to_seconds(p->selection.start, rate));
@@ -75,6 +77,6 @@ void play_selection(Player *p)
         if (loops != 1)
             std::printf("\nLoops remaining: %i\n", loops - i - 1);
         if (p->selection.start < p->selection.stop)
-            play_pass(p);
+            play_pass_or_exit(p);
     }
 }

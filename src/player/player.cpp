@@ -1,12 +1,14 @@
-// Start-up, re-check and shut-down of the player, and its entry point PLAY.
+// The player's entry point PLAY, which reads as the run: start-up, then the
+// next action, re-check and play until the run ends, then shut-down.
 #include "player/player.h"
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "player/command_loop.h"
+#include "player/play_pass.h"
 #include "player/player_state.h"
 #include "player/seconds.h"
-#include "wave/probe.h"
 
 namespace {
 
@@ -17,23 +19,26 @@ constexpr int32_t FIRST_NUDGE = 12000;
 // is treated like a failed allocation.
 constexpr uint64_t LARGEST_BUFFER = 64u * 1024u * 1024u;
 
-void probe(Player *p)
+// Probes the file into the caller's wave attributes; see GetAttributes for
+// when it ends the process.
+void probe_or_exit(Player *p)
 {
     WaveAttributes &w = p->wave;
     GetAttributes(p->fileName, w.rate, w.bytesPerSample, w.channels, w.dataOffset, w.length);
 }
 
-Selection first_selection(uint32_t rate, uint32_t length, float startSeconds, float stopSeconds)
+Selection first_selection(const WaveFields &w, float startSeconds, float stopSeconds)
 {
     Selection s{};
-    s.start = startSeconds == 0 ? 0 : seconds_to_frames(rate, startSeconds);
-    s.stop = stopSeconds == 0 ? static_cast<int32_t>(length) : seconds_to_frames(rate, stopSeconds);
+    s.start = startSeconds == 0 ? 0 : seconds_to_frames(w.rate, startSeconds);
+    s.stop = stopSeconds == 0 ? static_cast<int32_t>(w.length) : seconds_to_frames(w.rate, stopSeconds);
     return s;
 }
 
-void allocate_period_buffer(Player *p, uint32_t deviceFrameBytes)
+void allocate_period_buffer_or_exit(Player *p, uint32_t deviceFrameBytes)
 {
-    uint32_t fileFrameBytes = *p->wave.channels * *p->wave.bytesPerSample;
+    const WaveFields w = wave_now(p);
+    uint32_t fileFrameBytes = w.channels * w.bytesPerSample;
     uint32_t frameBytes = deviceFrameBytes > fileFrameBytes ? deviceFrameBytes : fileFrameBytes;
     uint64_t bytes = uint64_t{frameBytes} * p->period;
     if (p->period > 0 && bytes <= LARGEST_BUFFER)
@@ -45,62 +50,68 @@ void allocate_period_buffer(Player *p, uint32_t deviceFrameBytes)
     p->bufferBytes = static_cast<uint32_t>(bytes);
 }
 
-void start_up(Player *p, const char *deviceName, float startSeconds, float stopSeconds)
+// Opens the file and the device and works out the first selection. Ends the
+// process when the file can't be played or the device can't be set up.
+void start_up_or_exit(Player *p, const char *deviceName, float startSeconds, float stopSeconds)
 {
     p->data = std::fopen(p->fileName, "rb");
     // Unbuffered: every period is one seek and one read straight into the
     // period buffer, with no copy through stdio and no block-aligning reads.
     if (p->data != nullptr)
         std::setvbuf(p->data, nullptr, _IONBF, 0);
-    probe(p);
-    const WaveAttributes &w = p->wave;
-    p->baseline = Baseline{*w.rate, *w.bytesPerSample, *w.channels, *w.length};
+    probe_or_exit(p);
+    const WaveFields w = wave_now(p);
+    p->baseline = w;
     if (p->data == nullptr) {
         // The probe opened the file but the player's own open had failed:
         // the file appeared between the two.
         std::printf("The file called %s cannot be read!\n", p->fileName);
         std::exit(2);
     }
-    p->selection = first_selection(*w.rate, *w.length, startSeconds, stopSeconds);
+    p->selection = first_selection(w, startSeconds, stopSeconds);
     p->pcm = pcm_open_or_exit(deviceName);
-    PcmGrant grant = pcm_configure_or_exit(p->pcm, *w.bytesPerSample, *w.channels, *w.rate);
+    PcmGrant grant = pcm_configure_or_exit(p->pcm, w.bytesPerSample, w.channels, w.rate);
     p->period = grant.period;
     p->nudge = FIRST_NUDGE;
-    allocate_period_buffer(p, grant.frameBytes);
+    allocate_period_buffer_or_exit(p, grant.frameBytes);
 }
 
-void exit_on_format_change(bool changed, const char *what)
+void unchanged_or_exit(uint32_t now, uint32_t before, const char *what)
 {
-    if (!changed)
+    if (now == before)
         return;
     std::printf("WARNING: Wavefile %s has changed!  Restart the program.\n", what);
     std::exit(1);
 }
 
-} // namespace
-
-void recheck_file(Player *p)
+// Probes the file again and holds it to the first probe: a changed rate,
+// sample width or channel count ends the process with status 1; a changed
+// length is reported and the stop pulled back to it.
+void recheck_file_or_exit(Player *p)
 {
-    probe(p);
-    const WaveAttributes &w = p->wave;
-    const Baseline &b = p->baseline;
-    exit_on_format_change(*w.rate != b.rate, "samplerate");
-    exit_on_format_change(*w.bytesPerSample != b.bytesPerSample, "bit depth");
-    exit_on_format_change(*w.channels != b.channels, "channel number");
-    if (*w.length != b.length) {
+    probe_or_exit(p);
+    const WaveFields w = wave_now(p);
+    const WaveFields &b = p->baseline;
+    unchanged_or_exit(w.rate, b.rate, "samplerate");
+    unchanged_or_exit(w.bytesPerSample, b.bytesPerSample, "bit depth");
+    unchanged_or_exit(w.channels, b.channels, "channel number");
+    if (w.length != b.length) {
         std::puts("WARNING: Wavefile length has changed!");
         // Unsigned, so a negative stop also counts as past the end.
-        if (static_cast<uint32_t>(p->selection.stop) >= *w.length)
-            p->selection.stop = static_cast<int32_t>(*w.length);
+        if (static_cast<uint32_t>(p->selection.stop) >= w.length)
+            p->selection.stop = static_cast<int32_t>(w.length);
     }
 }
 
+// Drains and closes the device, frees the period buffer, closes the file.
 void shut_down(Player *p)
 {
     pcm_drain_and_close(p->pcm);
     std::free(p->buffer);
     std::fclose(p->data);
 }
+
+} // namespace
 
 void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t &bytesPerSample,
           uint32_t &channels, uint32_t &dataOffset, uint32_t &length, float startSeconds,
@@ -114,6 +125,22 @@ void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t
     p.showClock = showClock;
     p.commandText = commandText;
     p.commandGiven = commandGiven;
-    start_up(&p, deviceName, startSeconds, stopSeconds);
-    run_command_loop(&p);
+    start_up_or_exit(&p, deviceName, startSeconds, stopSeconds);
+    for (;;) {
+        // "px" and "wx" end the run after the next play, even when their own
+        // check found nothing to play and a later "p" starts it.
+        bool endAfterPlay = false;
+        NextAction next = next_action(&p, &endAfterPlay);
+        recheck_file_or_exit(&p);
+        if (next == NEXT_EXIT) {
+            std::putchar('\n');
+            break;
+        }
+        play_selection_or_exit(&p);
+        std::putchar('\n'); // ends the clock line
+        if (endAfterPlay)
+            break;
+        p.commandGiven = 0;
+    }
+    shut_down(&p);
 }

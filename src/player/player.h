@@ -2,9 +2,7 @@
 #pragma once
 #include <cstdint>
 
-// Size of the command text buffer that PLAY reads commands into, including
-// the terminating zero.
-constexpr uint32_t COMMAND_TEXT_SIZE = 256;
+#include "player/command_text.h"
 
 // Plays fileName on deviceName. The five wave attributes belong to the caller
 // and are rewritten by every probe of the file. startSeconds and stopSeconds

@@ -3,14 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "player/console_input.h"
 #include "player/seconds.h"
 
 void SetInTime(uint32_t rate, int32_t length, int32_t *start)
 {
     std::puts("Enter in-time in seconds.");
     float seconds = 0;
-    if (!read_float(stdin, &seconds))
+    if (std::scanf("%f", &seconds) != 1)
         return;
     float x = frames_product(rate, seconds);
     // Compared in double, so a product that rounds onto the length in single
@@ -23,7 +22,7 @@ void SetOutTime(uint32_t rate, int32_t length, int32_t *stop)
 {
     std::puts("Enter out-time in seconds.");
     float seconds = 0;
-    if (!read_float(stdin, &seconds))
+    if (std::scanf("%f", &seconds) != 1)
         return;
     float x = frames_product(rate, seconds);
     double product = x;

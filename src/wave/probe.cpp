@@ -77,7 +77,7 @@ namespace {
 // Largest file the 32-bit positions can address.
 constexpr off_t LARGEST_FILE = 0x7fffffff;
 
-void exit_on_probe_failure(ProbeResult result)
+void probe_ok_or_exit(ProbeResult result)
 {
     switch (result) {
     case PROBE_OK:
@@ -126,7 +126,7 @@ void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, u
     std::fclose(f);
 
     WaveFields w{};
-    exit_on_probe_failure(probe_header(head, got, static_cast<uint32_t>(size), &w));
+    probe_ok_or_exit(probe_header(head, got, static_cast<uint32_t>(size), &w));
     *channels = w.channels;
     *bytesPerSample = w.bytesPerSample;
     *rate = w.rate;

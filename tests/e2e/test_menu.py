@@ -79,10 +79,19 @@ class Commands(MenuCase):
         self.assertEqual(r.out, menu("0.00", "1.00") * 6 + "\n")
         self.assertEqual(self.played(), b"")
 
-    def test_in_time_that_is_no_number_keeps_the_start(self):
-        r = self.session("i 0.5 i x")
-        self.assertTrue(r.out.endswith(IN + menu("0.50", "1.00") + "\n"))
-        self.assertEqual(r.rc, 0)
+    def test_times_are_read_as_the_c_library_reads_them(self):
+        # What "%f" takes and leaves: a word it can't read stays for the next
+        # command, but a partial "nan" ("nn", "no") is consumed whole.
+        rows = [("i 0.5 i x", IN + menu("0.50", "1.00")),
+                ("i 0.5 i nn x", IN + menu("0.50", "1.00")),
+                ("o 0.5 o no 0.2 x", OUT + menu("0.00", "0.50") * 2),
+                ("i 0.5 i 0x. x", IN + menu("0.00", "1.00")),
+                ("i " + "0" * 300 + ".5 x", IN + menu("0.50", "1.00"))]
+        for words, ending in rows:
+            with self.subTest(words[:20]):
+                r = self.session(words)
+                self.assertEqual(r.rc, 0)
+                self.assertTrue(r.out.endswith(ending + "\n"), r.out[-300:])
 
     def test_overlong_word_is_no_command(self):
         r = self.session("p" * 1000 + " x")

@@ -1,7 +1,6 @@
 // Typed words and numbers: what is taken, what is left for the next word.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -9,33 +8,22 @@
 
 namespace {
 
-// Runs one number read on text, then reads the word that follows it.
 struct Outcome {
     bool ok;
     std::string rest;
 };
 
-template <typename Number, typename Reader>
-Outcome read_then_word(const char *text, Reader reader, Number *value)
+// Reads one whole number from text, then the word that follows it.
+Outcome read_int(const char *text, int32_t *value)
 {
     std::string copy = text;
     std::FILE *in = fmemopen(&copy[0], copy.size(), "r");
-    bool ok = reader(in, value);
+    bool ok = read_int32(in, value);
     char word[256] = "";
     if (read_word(in, word, sizeof word) == WORD_END)
         word[0] = '\0';
     std::fclose(in);
     return Outcome{ok, word};
-}
-
-Outcome read_int(const char *text, int32_t *value)
-{
-    return read_then_word(text, read_int32, value);
-}
-
-Outcome read_float_(const char *text, float *value)
-{
-    return read_then_word(text, read_float, value);
 }
 
 } // namespace
@@ -84,40 +72,6 @@ TEST(ReadInt, NotANumberLeavesValueAndWord)
     EXPECT_FALSE(o.ok);
     EXPECT_EQ(o.rest, "x");
     EXPECT_FALSE(read_int("", &v).ok);
-}
-
-TEST(ReadFloat, FormsThatPercentFAccepts)
-{
-    float v = 0;
-    read_float_("2.5", &v);
-    EXPECT_EQ(v, 2.5f);
-    Outcome o = read_float_("1e x", &v);
-    EXPECT_EQ(v, 1.0f);
-    EXPECT_EQ(o.rest, "x");
-    o = read_float_("+.5e-1q", &v);
-    EXPECT_EQ(v, 0.05f);
-    EXPECT_EQ(o.rest, "q");
-    read_float_("0x1p3", &v);
-    EXPECT_EQ(v, 8.0f);
-    o = read_float_("-infinityx", &v);
-    EXPECT_EQ(v, -HUGE_VALF);
-    EXPECT_EQ(o.rest, "x");
-    read_float_("nan", &v);
-    EXPECT_NE(v, v);
-    read_float_("1e400", &v);
-    EXPECT_EQ(v, HUGE_VALF);
-    o = read_float_("1.5.3", &v);
-    EXPECT_EQ(o.rest, ".3");
-}
-
-TEST(ReadFloat, NotANumberLeavesValue)
-{
-    float v = 3;
-    for (const char *text : {"x", ".x", "0x z", "infin", "-"}) {
-        EXPECT_FALSE(read_float_(text, &v).ok) << text;
-        EXPECT_EQ(v, 3.0f) << text;
-    }
-    EXPECT_EQ(read_float_("abc", &v).rest, "abc");
 }
 
 TEST(ReadWord, LongWordsAreCutAndTheirRestDropped)
