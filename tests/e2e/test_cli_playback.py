@@ -66,21 +66,29 @@ class WholeFile(CuedeckCase):
         self.assertEqual(r.out, play_header("0.00", "0.11") + "\nLoops remaining: 1\n" + clock +
                          "\nLoops remaining: 0\n" + clock + "\n")
 
-    def test_eighth_argument_leaves_the_clock_on(self):
+    def test_clock_off_only_with_a_seventh_argument_of_0(self):
         self.wav(frames=100)
-        r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 1, 0, "extra")
-        self.assertIn("\rclock = 0.00 sec", r.out)
+        for clock in ([0, "extra"], [-1]):
+            r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 1, *clock)
+            self.assertIn("\rclock = 0.00 sec", r.out)
 
 
 class Selection(CuedeckCase):
-    def test_start_and_stop_end_at_the_period_boundary(self):
+    def test_plays_end_at_the_first_period_boundary_at_or_past_the_stop(self):
         data = counter_data(44100, 1, 2)
-        self.wav(data=data)
-        r = self.run_cuedeck(self.device, "t.wav", 0.1, 0.2, "px", 1, 0)
-        self.assertEqual(r.rc, 0)
-        self.assertEqual(r.out, play_header("0.10", "0.20") + "\n")
-        # 4410 .. 8820: two whole periods from frame 4410.
-        self.assertPlayed(data[4410 * 2:(4410 + 2 * PERIOD) * 2])
+        rows = [  # rate, frames, start, stop, command, bytes played
+            (44100, 44100, 0.1, 0.2, "px", data[4410 * 2:(4410 + 2 * PERIOD) * 2]),
+            (4096, 44100, 0, 1, "px", data[:PERIOD * 2]),  # exactly one period long
+            (44100, PERIOD + 1, 0, 0, "wx", data[:(PERIOD + 1) * 2] + bytes((PERIOD - 1) * 2)),
+        ]
+        for rate, frames, start, stop, command, played in rows:
+            with self.subTest(rate=rate, frames=frames, stop=stop):
+                self.wav(rate=rate, data=data[:frames * 2])
+                if os.path.exists(self.raw):
+                    os.remove(self.raw)
+                r = self.run_cuedeck(self.device, "t.wav", start, stop, command, 1, 0)
+                self.assertEqual(r.rc, 0)
+                self.assertPlayed(played)
 
     def test_loops_play_back_to_back(self):
         data = counter_data(44100, 1, 2)
@@ -89,6 +97,8 @@ class Selection(CuedeckCase):
         self.assertEqual(r.out, play_header("0.50", "0.60") +
                          "\nLoops remaining: 2\n\nLoops remaining: 1\n\nLoops remaining: 0\n\n")
         self.assertPlayed(model_pass(data, 2, 22050, 26460) * 3)
+        r = self.run_cuedeck(self.device, "t.wav", 0.5, 0.6, "px", "010", 0)  # base 10: ten
+        self.assertIn("\nLoops remaining: 9\n", r.out)
 
     def test_zero_loops_play_nothing(self):
         self.wav(frames=1000)
@@ -148,7 +158,10 @@ class FailuresAndPrompt(CuedeckCase):
     def test_files_of_2_gib_or_more_are_refused(self):
         with open(self.path("big.wav"), "wb") as f:
             f.write(wav_bytes(frames=10))
-            f.truncate(1 << 31)  # sparse: costs no disk
+            f.truncate((1 << 31) - 1)  # sparse: costs no disk
+        r = self.run_cuedeck("null", "big.wav", 0, 0, "x")
+        self.assertEqual((r.rc, r.out), (0, "\n"))
+        os.truncate(self.path("big.wav"), 1 << 31)
         r = self.run_cuedeck("null", "big.wav", 0, 0, "wx")
         self.assertEqual((r.rc, r.out),
                          (2, "The file called big.wav is 2 GiB or larger, or can't be measured!\n"))
@@ -193,6 +206,13 @@ class FailuresAndPrompt(CuedeckCase):
                            timeout=60, preexec_fn=lambda: os.close(0))
         self.assertEqual(r.returncode, 0)
         self.assertNotIn(b"Playing...", r.stdout)
+        self.assertEqual(self.played(), b"")
+
+    def test_empty_data_block(self):
+        self.wav(frames=0)
+        r = self.run_cuedeck(self.device, "t.wav", stdin=b"wx")
+        self.assertEqual(r.rc, 0)
+        self.assertIn("'p' to play with current settings: 0.00 to 0.00 sec", r.out)
         self.assertEqual(self.played(), b"")
 
     def test_file_from_the_prompt_then_menu(self):

@@ -110,6 +110,10 @@ class FirstCommand(MenuCase):
                          OUT + menu("0.10", "0.20") + play_header("0.10", "0.20") + "\n")
         self.assertPlayed(self.data[4410 * 2:(4410 + 2 * PERIOD) * 2])
 
+    def test_start_alone_from_the_command_line(self):
+        r = self.run_cuedeck(self.device, "t.wav", 0.5, stdin=b"x")
+        self.assertEqual(r.out, menu("0.50", "1.00") + "\n")
+
     def test_p_plays_then_the_menu(self):
         r = self.session("x", 0, 0.05, "p")
         self.assertEqual(r.out, play_header("0.00", "0.05") + "\n" + menu("0.00", "0.05") + "\n")
@@ -148,6 +152,18 @@ class FileChangesBetweenPlays(CuedeckCase):
         self.assertTrue(out.endswith(menu("0.00", "0.45") + "WARNING: Wavefile length has changed!\n\n"))
         grown = counter_data(20000, 1, 2)
         self.assertPlayed(model_pass(grown, 2, 0, 10000) + model_pass(grown, 2, 0, 20000))
+
+    def test_negative_stop_is_pulled_to_the_new_length(self):
+        s = self.start(10000)
+        s.send("o -1\n")
+        s.expect(menu("0.00", "-1.00"))
+        self.rewrite(frames=20000)
+        s.send("p\n")
+        s.expect("WARNING: Wavefile length has changed!\n" + play_header("0.00", "0.45"))
+        s.expect(menu("0.00", "0.45"))
+        rc, out = s.finish()
+        self.assertEqual(rc, 0)
+        self.assertPlayed(model_pass(counter_data(20000, 1, 2), 2, 0, 20000))
 
     def test_shrunk_file_pulls_the_stop_back(self):
         s = self.start(20000)

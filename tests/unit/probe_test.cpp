@@ -136,6 +136,11 @@ TEST(Probe, IdentifiersAtOddPositionsAreNotFound)
     EXPECT_EQ(probe(b, &w), PROBE_NO_FORMAT);
     put_format(b, 12, 1, 8000, 16);
     EXPECT_EQ(probe(b, &w), PROBE_NO_DATA);
+    // An odd near-miss right before an even "data" doesn't hide it.
+    put(b, 149, "d");
+    put_data(b, 150, 0);
+    ASSERT_EQ(probe(b, &w), PROBE_OK);
+    EXPECT_EQ(w.dataOffset, 158u);
 }
 
 TEST(Probe, NoRiffNeededAndPositionZeroIsNeverTried)

@@ -31,6 +31,7 @@ TEST(Seconds, TruncatesSinglePrecisionProducts)
     EXPECT_EQ(seconds_to_frames(48000, NAN), 0);
     EXPECT_EQ(seconds_to_frames(48000, INFINITY), INT32_MAX);
     EXPECT_EQ(truncate_to_frames(-2147483648.0f), INT32_MIN);
+    EXPECT_EQ(truncate_to_frames(2147483648.0f), INT32_MAX);
 }
 
 TEST(Seconds, WrapAround)
