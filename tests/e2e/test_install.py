@@ -39,7 +39,7 @@ class Package(CuedeckCase):
                            capture_output=True)
         self.assertEqual(r.returncode, 0, r.stderr)
         self.assertTrue(os.access(self.path("root/bin/cuedeck"), os.X_OK))
-        self.assertTrue(os.path.exists(self.path("root/share/man/man1/cuedeck.1")))
+        self.assertTrue(os.path.exists(self.path("root/share/man/man1/cuedeck.1.gz")))
 
     def test_deb_installs_into_a_scratch_root_and_plays(self):
         r = subprocess.run(["cpack", "-B", self.path("pkg")], cwd=BUILD, capture_output=True)
@@ -52,8 +52,10 @@ class Package(CuedeckCase):
         native = subprocess.run(["dpkg", "--print-architecture"], capture_output=True,
                                 check=True).stdout.decode().strip()
         self.assertIn("Architecture: %s\n" % ("armhf" if RUNNER else native), fields)
+        r = subprocess.run(["lintian", debs[0]], capture_output=True)
+        self.assertEqual(re.findall(r"^E: .*", r.stdout.decode(), re.M), [])
         subprocess.run(["dpkg-deb", "-x", debs[0], self.path("root")], check=True)
-        self.assertTrue(os.path.exists(self.path("root/usr/share/man/man1/cuedeck.1")))
+        self.assertTrue(os.path.exists(self.path("root/usr/share/man/man1/cuedeck.1.gz")))
         data = counter_data(5000, 1, 2)
         self.wav(data=data)
         r = subprocess.run(RUNNER + [self.path("root/usr/bin/cuedeck"), self.device, "t.wav",
