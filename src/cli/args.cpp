@@ -66,11 +66,26 @@ int32_t whole_argument(const char *arg)
     return clamp_to_int32(std::strtol(arg, nullptr, 10));
 }
 
+// --help, -h and --version as the first argument answer and end the run.
+void answer_help_or_version_or_exit(const char *arg)
+{
+    if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+        print_usage();
+        std::exit(0);
+    }
+    if (std::strcmp(arg, "--version") == 0) {
+        std::printf("cuedeck %s\n", CUEDECK_VERSION);
+        std::exit(0);
+    }
+}
+
 } // namespace
 
 void read_arguments_or_exit(int argc, char **argv, Arguments *a)
 {
     int count = argc - 1;
+    if (count >= 1)
+        answer_help_or_version_or_exit(argv[1]);
     std::strcpy(a->commandText, " ");
     a->startSeconds = 0;
     a->stopSeconds = 0;

@@ -22,6 +22,7 @@ struct Arguments {
 // Fills *a from up to seven positional arguments: device ("d" for the
 // default), file, start, stop, first command, loops, clock. Without a file
 // argument it asks for the file name at the terminal. Ends the process with
-// status 1 on "x" or end of input at the prompt, and when the device name is
-// too long (status 2 for a file name too long).
+// status 0 after --help, -h or --version as the first argument; with status 1
+// on "x" or end of input at the prompt, and when the device name is too long
+// (status 2 for a file name too long).
 void read_arguments_or_exit(int argc, char **argv, Arguments *a);

@@ -1,5 +1,9 @@
-// The help text shown at the file prompt.
+// The help texts: the one shown at the file prompt, and the usage that
+// --help prints.
 #pragma once
 
 // Prints the help text on standard output.
 void Help();
+
+// Prints the usage on standard output: arguments, examples, how to stop a play.
+void print_usage();

@@ -55,12 +55,17 @@ void recover_or_exit(snd_pcm_t *handle, int err)
 
 } // namespace
 
-PcmDevice *pcm_open_or_exit(const char *deviceName)
+int pcm_open(const char *deviceName, PcmDevice **pcm)
 {
     snd_pcm_t *handle = nullptr;
     int rc = snd_pcm_open(&handle, deviceName, SND_PCM_STREAM_PLAYBACK, 0);
-    alsa_ok_or_exit(rc, "unable to open pcm device: %s\n");
-    return reinterpret_cast<PcmDevice *>(handle);
+    *pcm = reinterpret_cast<PcmDevice *>(handle);
+    return rc;
+}
+
+const char *pcm_error_text(int err)
+{
+    return snd_strerror(err);
 }
 
 PcmGrant pcm_configure_or_exit(PcmDevice *pcm, uint32_t bytesPerSample, uint32_t channels,
@@ -117,6 +122,13 @@ void pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer, uint3
             alsa_ok_or_exit(err, WRITE_FAILED);
         recover_or_exit(handle, err);
     }
+}
+
+void pcm_drop(PcmDevice *pcm)
+{
+    snd_pcm_t *handle = handle_of(pcm);
+    snd_pcm_drop(handle);
+    snd_pcm_prepare(handle); // a failure here shows in the next play's write
 }
 
 void pcm_drain_and_close(PcmDevice *pcm)

@@ -11,9 +11,12 @@ struct PcmGrant {
     uint32_t frameBytes; // bytes of one frame as the device reads it
 };
 
-// Opens the device for blocking playback. On failure prints
-// "unable to open pcm device: ..." on standard error and ends with status 1.
-PcmDevice *pcm_open_or_exit(const char *deviceName);
+// Opens the device for blocking playback into *pcm. Returns 0, or a negative
+// error code whose text pcm_error_text gives.
+int pcm_open(const char *deviceName, PcmDevice **pcm);
+
+// The library's text for a negative error code.
+const char *pcm_error_text(int err);
 
 // Configures interleaved access, the sample format for 2- or 3-byte samples,
 // the channels, the rate, a period near 4096 and a buffer near 16384 frames.
@@ -28,6 +31,10 @@ PcmGrant pcm_configure_or_exit(PcmDevice *pcm, uint32_t bytesPerSample, uint32_t
 // keep failing, print "Unable to write to the playback device: ..." on
 // standard error and end the process with status 1.
 void pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer, uint32_t frames);
+
+// Drops whatever is still queued, at once, and makes the device ready for
+// the next play.
+void pcm_drop(PcmDevice *pcm);
 
 // Waits until everything queued has played, then closes the device.
 void pcm_drain_and_close(PcmDevice *pcm);

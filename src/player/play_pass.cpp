@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "player/interrupt.h"
 #include "player/seconds.h"
 
 namespace {
@@ -35,7 +36,8 @@ size_t read_period(Player *p, int64_t pos, off_t *handleAt)
 }
 
 // One pass over the selection in whole periods. It ends at the first period
-// boundary at or past the stop, or at the end of the data.
+// boundary at or past the stop, at the end of the data, or after the period
+// during which Ctrl-C came.
 void play_pass_or_exit(Player *p)
 {
     // Frames before the data don't exist: a start below 0 plays from frame 0.
@@ -53,7 +55,7 @@ void play_pass_or_exit(Player *p)
             std::fflush(stdout);
         }
         pos += p->period;
-    } while (pos < p->selection.stop);
+    } while (pos < p->selection.stop && !interrupted());
 }
 
 } // namespace
@@ -66,17 +68,21 @@ constexpr int32_t MOST_LOOPS = 3;
 constexpr int32_t MOST_LOOPS = INT32_MAX;
 #endif
 
-void play_selection_or_exit(Player *p)
+void play_selection_or_exit(Player *p, bool stoppable)
 {
     uint32_t rate = wave_now(p).rate;
     int32_t loops = p->loops < MOST_LOOPS ? p->loops : MOST_LOOPS;
     std::puts("Playing...");
     std::printf("start = %.2f sec\n", frames_to_seconds(p->selection.start, rate));
     std::printf("stop  = %.2f sec\n", frames_to_seconds(p->selection.stop, rate));
-    for (int32_t i = 0; i < loops; ++i) {
+    if (stoppable)
+        catch_interrupts();
+    for (int32_t i = 0; i < loops && !interrupted(); ++i) {
         if (loops != 1)
             std::printf("\nLoops remaining: %i\n", loops - i - 1);
         if (p->selection.start < p->selection.stop)
             play_pass_or_exit(p);
     }
+    if (release_interrupts())
+        pcm_drop(p->pcm);
 }

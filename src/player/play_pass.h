@@ -4,6 +4,8 @@
 
 #include "player/player_state.h"
 
-// Prints the play header and plays the selection `loops` times. A device
-// that fails beyond recovery ends the process with status 1.
-void play_selection_or_exit(Player *p);
+// Prints the play header and plays the selection `loops` times. When
+// stoppable, Ctrl-C stops the play within a period and drops the audio still
+// queued; otherwise it ends the process as usual. A device that fails beyond
+// recovery ends the process with status 1.
+void play_selection_or_exit(Player *p, bool stoppable);

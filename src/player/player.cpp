@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
 
 #include "player/command_loop.h"
 #include "player/play_pass.h"
@@ -50,26 +52,62 @@ void allocate_period_buffer_or_exit(Player *p, uint32_t deviceFrameBytes)
     p->bufferBytes = static_cast<uint32_t>(bytes);
 }
 
-// Opens the file and the device and works out the first selection. Ends the
-// process when the file can't be played or the device can't be set up.
-void start_up_or_exit(Player *p, const char *deviceName, float startSeconds, float stopSeconds)
+// Only 16- and 24-bit samples have a format to ask the device for; any other
+// width would play as noise.
+void playable_width_or_exit(uint32_t bytesPerSample)
+{
+    if (bytesPerSample == 2 || bytesPerSample == 3)
+        return;
+    std::printf("Can't play %u-bit samples: only 16- and 24-bit wave files are supported!\n",
+                bytesPerSample * 8);
+    std::exit(2);
+}
+
+// Opens the data handle, after the probe has found a regular, playable file
+// (opening a fifo, say, could wait for ever).
+void open_data_or_exit(Player *p)
 {
     p->data = std::fopen(p->fileName, "rb");
-    // Unbuffered: every period is one seek and one read straight into the
-    // period buffer, with no copy through stdio and no block-aligning reads.
-    if (p->data != nullptr)
-        std::setvbuf(p->data, nullptr, _IONBF, 0);
-    probe_or_exit(p);
-    const WaveFields w = wave_now(p);
-    p->baseline = w;
     if (p->data == nullptr) {
-        // The probe opened the file but the player's own open had failed:
-        // the file appeared between the two.
+        // The probe's own open succeeded: the file went away in between.
         std::printf("The file called %s cannot be read!\n", p->fileName);
         std::exit(2);
     }
+    // Unbuffered: every period is one seek and one read straight into the
+    // period buffer, with no copy through stdio and no block-aligning reads.
+    std::setvbuf(p->data, nullptr, _IONBF, 0);
+}
+
+// A device name that is the name of a file is the usual first try
+// ("cuedeck song.wav"): the failure then says how to play it.
+PcmDevice *open_device_or_exit(const char *deviceName)
+{
+    PcmDevice *pcm = nullptr;
+    int rc = pcm_open(deviceName, &pcm);
+    if (rc >= 0)
+        return pcm;
+    std::fprintf(stderr, "unable to open pcm device: %s\n", pcm_error_text(rc));
+    struct stat file {};
+    if (std::strcmp(deviceName, "default") != 0 && stat(deviceName, &file) == 0)
+        std::fprintf(stderr,
+                     "(The first argument is the ALSA device. To play %s on the default device: "
+                     "cuedeck d %s)\n",
+                     deviceName, deviceName);
+    std::exit(1);
+}
+
+// Probes the file, opens it and the device, and works out the first
+// selection. Ends the process when the file can't be played or the device
+// can't be set up.
+void start_up_or_exit(Player *p, const char *deviceName, float startSeconds, float stopSeconds)
+{
+    probe_or_exit(p);
+    const WaveFields w = wave_now(p);
+    p->baseline = w;
+    playable_width_or_exit(w.bytesPerSample);
+    open_data_or_exit(p);
     p->selection = first_selection(w, startSeconds, stopSeconds);
-    p->pcm = pcm_open_or_exit(deviceName);
+    p->pcm = open_device_or_exit(deviceName);
     PcmGrant grant = pcm_configure_or_exit(p->pcm, w.bytesPerSample, w.channels, w.rate);
     p->period = grant.period;
     p->nudge = FIRST_NUDGE;
@@ -136,7 +174,7 @@ void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t
             std::putchar('\n');
             break;
         }
-        play_selection_or_exit(&p);
+        play_selection_or_exit(&p, !endAfterPlay);
         std::putchar('\n'); // ends the clock line
         if (endAfterPlay)
             break;

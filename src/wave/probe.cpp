@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include "wave/bytes.h"
@@ -107,6 +108,12 @@ void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, u
     // before every play, and 65,536 seeks would cost more than the read.
     static unsigned char head[PROBE_SPAN];
 
+    // Checked before the open, which could wait for ever on a fifo.
+    struct stat status {};
+    if (stat(path, &status) == 0 && !S_ISREG(status.st_mode)) {
+        std::printf("The file called %s is not a regular file!\n", path);
+        std::exit(2);
+    }
     std::FILE *f = std::fopen(path, "rb");
     if (f == nullptr) {
         std::printf("The file called %s cannot be found!\n", path);

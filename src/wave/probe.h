@@ -32,6 +32,6 @@ ProbeResult probe_header(const unsigned char *head, uint32_t headBytes, uint32_t
 // Opens the file, probes it and writes the five values through the pointers,
 // in the order channels, bytes per sample, rate, data offset, length. Ends the
 // process with status 2, after a message on standard output, when the file
-// can't be opened, is 2 GiB or more, or fails the probe.
+// isn't a regular file, can't be opened, is 2 GiB or more, or fails the probe.
 void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, uint32_t *channels,
                    uint32_t *dataOffset, uint32_t *length);

@@ -1,9 +1,10 @@
 """Scripted playback from the command line through the real ALSA library."""
 
 import os
+import re
 import subprocess
 
-from harness import (CUEDECK, RUNNER, CuedeckCase, counter_data, model_pass, play_header,
+from harness import (CUEDECK, HERE, RUNNER, CuedeckCase, counter_data, model_pass, play_header,
                      wav_bytes, PERIOD)
 
 HELP = ("\n\nThis program will play mono or stereo, 16 or 24 bit wave files.\n"
@@ -137,9 +138,11 @@ class Selection(CuedeckCase):
 
 
 class FailuresAndPrompt(CuedeckCase):
-    def test_missing_file(self):
+    def test_missing_file_or_no_file_at_all(self):
         r = self.run_cuedeck("null", "nope.wav", 0, 0, "wx")
         self.assertEqual((r.rc, r.out), (2, "The file called nope.wav cannot be found!\n"))
+        r = self.run_cuedeck("null", "/tmp", 0, 0, "wx")
+        self.assertEqual((r.rc, r.out), (2, "The file called /tmp is not a regular file!\n"))
 
     def test_headers_that_cannot_be_played(self):
         cases = [
@@ -148,6 +151,10 @@ class FailuresAndPrompt(CuedeckCase):
             (wav_bytes(frames=10)[:30], "The wave header is cut short!\n"),
             (wav_bytes(bits=4, frames=10),
              "Can't play a wave file with no channels or under 8 bits per sample!\n"),
+            (wav_bytes(bits=8, frames=10),
+             "Can't play 8-bit samples: only 16- and 24-bit wave files are supported!\n"),
+            (wav_bytes(bits=32, frames=10),
+             "Can't play 32-bit samples: only 16- and 24-bit wave files are supported!\n"),
         ]
         for content, message in cases:
             with open(self.path("bad.wav"), "wb") as f:
@@ -171,6 +178,23 @@ class FailuresAndPrompt(CuedeckCase):
         r = self.run_cuedeck("nosuchdevice", "t.wav", 0, 0, "wx")
         self.assertEqual(r.rc, 1)
         self.assertIn("unable to open pcm device: No such file or directory\n", r.err)
+        # The file named first, as a new user would: a hint follows.
+        r = self.run_cuedeck("t.wav", stdin=b"t.wav")
+        self.assertEqual(r.rc, 1)
+        self.assertTrue(r.err.endswith(
+            "unable to open pcm device: No such file or directory\n(The first argument is the ALSA "
+            "device. To play t.wav on the default device: cuedeck d t.wav)\n"), r.err)
+
+    def test_help_and_version(self):
+        for first in ("--help", "-h"):
+            r = self.run_cuedeck(first, "nope.wav", stdin=b"x")
+            self.assertEqual((r.rc, r.err), (0, ""))
+            self.assertTrue(r.out.startswith("Usage: cuedeck [DEVICE [FILE [START [STOP"), r.out)
+            self.assertIn("man cuedeck", r.out)
+        with open(os.path.join(HERE, "../../CMakeLists.txt")) as f:
+            version = re.search(r"project\(cuedeck VERSION (\S+)", f.read()).group(1)
+        r = self.run_cuedeck("--version")
+        self.assertEqual((r.rc, r.out), (0, "cuedeck %s\n" % version))
 
     def test_names_too_long_are_refused(self):
         self.wav(frames=10)

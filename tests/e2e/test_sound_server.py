@@ -4,6 +4,7 @@ sink writes everything it plays, silence while idle, into a fifo that the
 test reads, so every frame heard can be checked."""
 
 import os
+import signal
 import subprocess
 import time
 import unittest
@@ -96,6 +97,42 @@ class SoundServer(CuedeckCase):
         r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 3, 0, env=self.env)
         self.assertEqual(r.rc, 0)
         self.assertHeardInOrder(model_pass(data, FRAME_BYTES, 0, 5000) * 3)
+
+    def test_ctrl_c_stops_a_play_and_keeps_the_selection(self):
+        data = counter_data(3 * RATE, 2, 2)
+        self.wav(rate=RATE, channels=2, data=data)
+        s = Session(self, self.device, "t.wav", 0.5, 2.5, " ", 1, 0, env=self.env)
+        s.send("l 3 nn 500 p\n")
+        s.expect("Playing...")
+        playing = time.monotonic()
+        time.sleep(0.5)
+        s.proc.send_signal(signal.SIGINT)
+        interrupted = time.monotonic()
+        s.expect(menu("0.50", "2.50", 3))
+        self.assertLess(time.monotonic() - interrupted, 0.5)
+        s.send("nn 0 x\n")
+        s.expect("Current Nudge Amount = 500 samples")
+        rc, out = s.finish()
+        self.assertEqual(rc, 0)
+        self.assertNotIn("Loops remaining: 1", out)
+        # Heard: the selection's beginning, in order, up to the interrupt; the
+        # audio still queued then (a buffer, about 0.4 s) was dropped.
+        got = self.heard()
+        selection = model_pass(data, FRAME_BYTES, RATE // 2, 5 * RATE // 2)
+        start = got.find(selection[:4096])
+        self.assertGreaterEqual(start, 0)
+        heard = got[start:].rstrip(b"\0")
+        self.assertTrue(selection.startswith(heard))
+        self.assertLess(len(heard) / FRAME_BYTES / RATE, interrupted - playing + 0.25)
+
+    def test_ctrl_c_ends_a_scripted_play(self):
+        self.wav(rate=RATE, channels=2, frames=3 * RATE)
+        program = subprocess.Popen(RUNNER + [CUEDECK, self.device, "t.wav", "0", "0", "wx"],
+                                   stdout=subprocess.DEVNULL, cwd=self.dir,
+                                   env=dict(os.environ, **self.env))
+        time.sleep(0.5)
+        program.send_signal(signal.SIGINT)
+        self.assertEqual(program.wait(timeout=5), -signal.SIGINT)
 
     def test_server_gone_mid_play_ends_with_status_1(self):
         self.wav(rate=RATE, channels=2, frames=3 * RATE)

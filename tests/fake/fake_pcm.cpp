@@ -11,8 +11,8 @@
 //                         or "zero" (takes none)
 //   CUEDECK_FAKE_RECOVER  "fail": snd_pcm_recover can't clear any error
 //   CUEDECK_FAKE_PERIOD   the period to grant (default: the request)
-//   CUEDECK_FAKE_WIDTH    bytes per sample the device picks when the player
-//                         asks for no format (default 4)
+//   CUEDECK_FAKE_CHANNELS the channel count the device keeps, whatever the
+//                         player asks for
 //   CUEDECK_FAKE_DELAY_MS milliseconds each write takes, like a paced device
 //   CUEDECK_FAKE_OUT      file that receives every frame written
 //   CUEDECK_FAKE_LOG      file that receives one line per call
@@ -123,7 +123,6 @@ size_t snd_pcm_hw_params_sizeof(void)
 
 int snd_pcm_hw_params_any(snd_pcm_t *, snd_pcm_hw_params_t *)
 {
-    state.width = 0;
     return 0;
 }
 
@@ -145,7 +144,9 @@ int snd_pcm_hw_params_set_format(snd_pcm_t *, snd_pcm_hw_params_t *, snd_pcm_for
 int snd_pcm_hw_params_set_channels(snd_pcm_t *, snd_pcm_hw_params_t *, unsigned int channels)
 {
     log_line("channels " + std::to_string(channels));
-    state.channels = channels;
+    state.channels = *setting("CUEDECK_FAKE_CHANNELS") != '\0'
+                         ? static_cast<unsigned int>(std::atoi(setting("CUEDECK_FAKE_CHANNELS")))
+                         : channels;
     return 0;
 }
 
@@ -177,10 +178,6 @@ int snd_pcm_hw_params(snd_pcm_t *, snd_pcm_hw_params_t *)
     log_line("hw_params");
     if (fails("hw"))
         return -EINVAL;
-    if (state.width == 0)
-        state.width = *setting("CUEDECK_FAKE_WIDTH") != '\0'
-                          ? static_cast<unsigned int>(std::atoi(setting("CUEDECK_FAKE_WIDTH")))
-                          : 4;
     return 0;
 }
 
@@ -240,6 +237,12 @@ int snd_pcm_wait(snd_pcm_t *, int)
 int snd_pcm_prepare(snd_pcm_t *)
 {
     log_line("prepare");
+    return 0;
+}
+
+int snd_pcm_drop(snd_pcm_t *)
+{
+    log_line("drop");
     return 0;
 }
 

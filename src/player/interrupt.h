@@ -1,0 +1,13 @@
+// Ctrl-C during a play that returns to the menu stops that play, not the
+// program. Everywhere else SIGINT keeps its usual effect.
+#pragma once
+
+// From now until release_interrupts(), SIGINT is noted instead of ending the
+// process. A SIGINT that the caller ignored (a background job's) stays ignored.
+void catch_interrupts();
+
+// Whether SIGINT came since catch_interrupts().
+bool interrupted();
+
+// SIGINT has its earlier effect again. Returns whether it came meanwhile.
+bool release_interrupts();
