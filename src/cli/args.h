@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "player/player.h"
+#include "player/command_text.h"
 
 // Buffer sizes, including the terminating zero.
 constexpr int DEVICE_NAME_SIZE = 64;

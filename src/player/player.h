@@ -2,8 +2,6 @@
 #pragma once
 #include <cstdint>
 
-#include "player/command_text.h"
-
 // Plays fileName on deviceName. The five wave attributes belong to the caller
 // and are rewritten by every probe of the file. startSeconds and stopSeconds
 // choose the first selection (0 means from the beginning and to the end).

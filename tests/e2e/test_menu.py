@@ -153,27 +153,22 @@ class FileChangesBetweenPlays(CuedeckCase):
         grown = counter_data(20000, 1, 2)
         self.assertPlayed(model_pass(grown, 2, 0, 10000) + model_pass(grown, 2, 0, 20000))
 
-    def test_negative_stop_is_pulled_to_the_new_length(self):
-        s = self.start(10000)
-        s.send("o -1\n")
-        s.expect(menu("0.00", "-1.00"))
-        self.rewrite(frames=20000)
-        s.send("p\n")
-        s.expect("WARNING: Wavefile length has changed!\n" + play_header("0.00", "0.45"))
-        s.expect(menu("0.00", "0.45"))
-        rc, out = s.finish()
-        self.assertEqual(rc, 0)
-        self.assertPlayed(model_pass(counter_data(20000, 1, 2), 2, 0, 20000))
-
-    def test_shrunk_file_pulls_the_stop_back(self):
-        s = self.start(20000)
-        self.rewrite(frames=5000)
-        s.send("p\n")
-        s.expect("WARNING: Wavefile length has changed!\n" + play_header("0.00", "0.11"))
-        s.expect(menu("0.00", "0.11"))
-        rc, out = s.finish()
-        self.assertEqual(rc, 0)
-        self.assertPlayed(model_pass(counter_data(5000, 1, 2), 2, 0, 5000))
+    def test_stop_past_a_changed_end_is_pulled_to_it(self):
+        # A shrunk file, and a negative stop (past any end, taken unsigned)
+        # meeting a grown one: the selection plays to the new end.
+        rows = [(20000, "", 5000, "0.11"), (10000, "o -1\n", 20000, "0.45")]
+        for frames, words, new_frames, new_stop in rows:
+            with self.subTest(frames=frames, words=words):
+                s = self.start(frames)
+                s.send(words)
+                self.rewrite(frames=new_frames)
+                s.send("p\n")
+                s.expect("WARNING: Wavefile length has changed!\n" + play_header("0.00", new_stop))
+                s.expect(menu("0.00", new_stop))
+                rc, out = s.finish()
+                self.assertEqual(rc, 0)
+                self.assertPlayed(model_pass(counter_data(new_frames, 1, 2), 2, 0, new_frames))
+                os.remove(self.raw)
 
     def test_changed_format_ends_the_program(self):
         cases = [({"rate": 48000}, "samplerate"), ({"bits": 24}, "bit depth"),
