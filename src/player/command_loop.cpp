@@ -9,8 +9,6 @@
 
 namespace {
 
-enum Pending { PENDING_NONE, PENDING_PLAY, PENDING_EXIT };
-
 bool is(const char *word, const char *command)
 {
     return std::strcmp(word, command) == 0;
@@ -109,7 +107,7 @@ Pending process_command(Player *p, bool *endAfterPlay)
 
 } // namespace
 
-NextAction next_action(Player *p, bool *endAfterPlay)
+Pending next_action(Player *p, bool *endAfterPlay)
 {
     bool showMenu = p->commandGiven == 0;
     for (;;) {
@@ -120,6 +118,6 @@ NextAction next_action(Player *p, bool *endAfterPlay)
         showMenu = true;
         Pending pending = process_command(p, endAfterPlay);
         if (pending != PENDING_NONE)
-            return pending == PENDING_PLAY ? NEXT_PLAY : NEXT_EXIT;
+            return pending;
     }
 }

@@ -5,9 +5,11 @@
 
 #include "player/player_state.h"
 
-enum NextAction { NEXT_PLAY, NEXT_EXIT };
+// What a command word asks the player to do.
+enum Pending { PENDING_NONE, PENDING_PLAY, PENDING_EXIT };
 
 // Processes the first command if one was given, then shows the menu and reads
-// words until one asks to play or to exit. *endAfterPlay becomes true when
-// "px" or "wx" asked to end the run after the next play.
-NextAction next_action(Player *p, bool *endAfterPlay);
+// words until one asks to play or to exit: returns PENDING_PLAY or
+// PENDING_EXIT. *endAfterPlay becomes true when "px" or "wx" asked to end the
+// run after the next play.
+Pending next_action(Player *p, bool *endAfterPlay);

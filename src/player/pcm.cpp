@@ -77,12 +77,9 @@ PcmGrant pcm_configure_or_exit(PcmDevice *pcm, uint32_t bytesPerSample, uint32_t
     snd_pcm_hw_params_any(handle, params);
     snd_pcm_hw_params_set_access(handle, params, SND_PCM_ACCESS_RW_INTERLEAVED);
 
-    // Other widths request no format: the device's configuration decides.
-    if (bytesPerSample == 2 || bytesPerSample == 3) {
-        snd_pcm_format_t format = bytesPerSample == 2 ? SND_PCM_FORMAT_S16_LE : SND_PCM_FORMAT_S24_3LE;
-        int rc = snd_pcm_hw_params_set_format(handle, params, format);
-        alsa_ok_or_exit(rc, "Unable to set playback format: %s\n");
-    }
+    snd_pcm_format_t format = bytesPerSample == 2 ? SND_PCM_FORMAT_S16_LE : SND_PCM_FORMAT_S24_3LE;
+    alsa_ok_or_exit(snd_pcm_hw_params_set_format(handle, params, format),
+                    "Unable to set playback format: %s\n");
     snd_pcm_hw_params_set_channels(handle, params, channels);
     unsigned int grantedRate = rate; // the player keeps timing by the file's rate
     snd_pcm_hw_params_set_rate_near(handle, params, &grantedRate, nullptr);
@@ -96,8 +93,8 @@ PcmGrant pcm_configure_or_exit(PcmDevice *pcm, uint32_t bytesPerSample, uint32_t
 
     PcmGrant grant{};
     grant.period = period > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(period);
-    // The frame the device reads: wider than the file's frame when it chose a
-    // format or channel count of its own.
+    // The frame the device reads: wider than the file's frame when it kept a
+    // channel count of its own.
     ssize_t frameBytes = snd_pcm_frames_to_bytes(handle, 1);
     grant.frameBytes = frameBytes > 0 ? static_cast<uint32_t>(frameBytes) : 0;
     return grant;

@@ -18,8 +18,8 @@ int pcm_open(const char *deviceName, PcmDevice **pcm);
 // The library's text for a negative error code.
 const char *pcm_error_text(int err);
 
-// Configures interleaved access, the sample format for 2- or 3-byte samples,
-// the channels, the rate, a period near 4096 and a buffer near 16384 frames.
+// Configures interleaved access, the sample format for bytesPerSample (2 or
+// 3, the only widths the player admits), the channels, the rate, a period near 4096 and a buffer near 16384 frames.
 // A refused format or refused hardware parameters print their message on
 // standard error and end the process with status 1.
 PcmGrant pcm_configure_or_exit(PcmDevice *pcm, uint32_t bytesPerSample, uint32_t channels,

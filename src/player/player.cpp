@@ -168,9 +168,9 @@ void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t
         // "px" and "wx" end the run after the next play, even when their own
         // check found nothing to play and a later "p" starts it.
         bool endAfterPlay = false;
-        NextAction next = next_action(&p, &endAfterPlay);
+        Pending next = next_action(&p, &endAfterPlay);
         recheck_file_or_exit(&p);
-        if (next == NEXT_EXIT) {
+        if (next == PENDING_EXIT) {
             std::putchar('\n');
             break;
         }

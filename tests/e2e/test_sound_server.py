@@ -50,6 +50,12 @@ class SoundServer(CuedeckCase):
             self.assertLess(time.time(), deadline, "the sound server did not start")
             time.sleep(0.05)
 
+    def launch(self, *args, **popen):
+        """Starts the program on the server's sink without waiting for it."""
+        return subprocess.Popen(RUNNER + [CUEDECK, self.device] + [str(a) for a in args],
+                                stdout=subprocess.DEVNULL, cwd=self.dir,
+                                env=dict(os.environ, **self.env), **popen)
+
     def heard(self):
         time.sleep(0.3)  # let the sink hand its last frames to the fifo
         return self.played()
@@ -127,19 +133,14 @@ class SoundServer(CuedeckCase):
 
     def test_ctrl_c_ends_a_scripted_play(self):
         self.wav(rate=RATE, channels=2, frames=3 * RATE)
-        program = subprocess.Popen(RUNNER + [CUEDECK, self.device, "t.wav", "0", "0", "wx"],
-                                   stdout=subprocess.DEVNULL, cwd=self.dir,
-                                   env=dict(os.environ, **self.env))
+        program = self.launch("t.wav", 0, 0, "wx")
         time.sleep(0.5)
         program.send_signal(signal.SIGINT)
         self.assertEqual(program.wait(timeout=5), -signal.SIGINT)
 
     def test_server_gone_mid_play_ends_with_status_1(self):
         self.wav(rate=RATE, channels=2, frames=3 * RATE)
-        args = [self.device, "t.wav", 0, 0, "wx", 20000, 0]
-        program = subprocess.Popen(RUNNER + [CUEDECK] + [str(a) for a in args],
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, cwd=self.dir,
-                                   env=dict(os.environ, **self.env))
+        program = self.launch("t.wav", 0, 0, "wx", 20000, 0, stderr=subprocess.PIPE)
         time.sleep(0.5)
         self.server.kill()
         killed = time.monotonic()
