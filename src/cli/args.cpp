@@ -6,6 +6,7 @@
 
 #include "cli/help.h"
 #include "player/console_input.h"
+#include "util/fatal.h"
 
 namespace {
 
@@ -13,19 +14,16 @@ namespace {
 // name would play a different file, or the wrong device.
 void file_name_fits_or_exit(bool fits)
 {
-    if (fits)
-        return;
-    std::printf("The file name is too long: at most %i characters!\n", FILE_NAME_SIZE - 1);
-    std::exit(2);
+    if (!fits)
+        exit_with_message(stdout, 2, "The file name is too long: at most %i characters!\n",
+                          FILE_NAME_SIZE - 1);
 }
 
 void copy_device_name_or_exit(char *deviceName, const char *arg)
 {
-    if (std::strlen(arg) >= DEVICE_NAME_SIZE) {
-        std::fprintf(stderr, "The device name is too long: at most %i characters\n",
-                     DEVICE_NAME_SIZE - 1);
-        std::exit(1);
-    }
+    if (std::strlen(arg) >= DEVICE_NAME_SIZE)
+        exit_with_message(stderr, 1, "The device name is too long: at most %i characters\n",
+                          DEVICE_NAME_SIZE - 1);
     std::strcpy(deviceName, arg);
 }
 
@@ -56,26 +54,48 @@ void ask_for_file_name_or_exit(char *fileName)
     }
 }
 
-float seconds_argument(const char *arg)
+// START, STOP, LOOPS and CLOCK are taken as the C library reads them, so
+// "0:12.5" is 0 and "12,5" is 12; a script's author hears of it on standard
+// error. An empty argument, or one with anything after the number, is no
+// number.
+bool wholly_a_number(const char *arg, const char *end)
 {
-    return static_cast<float>(std::strtod(arg, nullptr));
+    return end != arg && *end == '\0';
 }
 
-int32_t whole_argument(const char *arg)
+float seconds_argument(const char *name, const char *arg)
 {
-    return clamp_to_int32(std::strtol(arg, nullptr, 10));
+    char *end = nullptr;
+    auto seconds = static_cast<float>(std::strtod(arg, &end));
+    if (!wholly_a_number(arg, end))
+        std::fprintf(stderr, "Warning: %s \"%s\" is not a number; taken as %g.\n", name, arg,
+                     static_cast<double>(seconds));
+    return seconds;
+}
+
+int32_t whole_argument(const char *name, const char *arg)
+{
+    char *end = nullptr;
+    int32_t whole = clamp_to_int32(std::strtol(arg, &end, 10));
+    if (!wholly_a_number(arg, end))
+        std::fprintf(stderr, "Warning: %s \"%s\" is not a number; taken as %i.\n", name, arg, whole);
+    return whole;
 }
 
 // --help, -h and --version as the first argument answer and end the run.
-void answer_help_or_version_or_exit(const char *arg)
+// No ALSA device name begins with "-": any other option ("-D hw:0", the
+// habit of other players) gets the usage rather than a search for a device.
+void answer_options_or_exit(const char *arg)
 {
     if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-        print_usage();
+        print_usage(stdout);
         std::exit(0);
     }
-    if (std::strcmp(arg, "--version") == 0) {
-        std::printf("cuedeck %s\n", CUEDECK_VERSION);
-        std::exit(0);
+    if (std::strcmp(arg, "--version") == 0)
+        exit_with_message(stdout, 0, "cuedeck %s\n", CUEDECK_VERSION);
+    if (arg[0] == '-') {
+        print_usage(stderr);
+        std::exit(2);
     }
 }
 
@@ -85,7 +105,7 @@ void read_arguments_or_exit(int argc, char **argv, Arguments *a)
 {
     int count = argc - 1;
     if (count >= 1)
-        answer_help_or_version_or_exit(argv[1]);
+        answer_options_or_exit(argv[1]);
     std::strcpy(a->commandText, " ");
     a->startSeconds = 0;
     a->stopSeconds = 0;
@@ -102,17 +122,17 @@ void read_arguments_or_exit(int argc, char **argv, Arguments *a)
     }
     copy_file_name_or_exit(a->fileName, argv[2]);
     if (count >= 3)
-        a->startSeconds = seconds_argument(argv[3]);
+        a->startSeconds = seconds_argument("START", argv[3]);
     if (count >= 4)
-        a->stopSeconds = seconds_argument(argv[4]);
+        a->stopSeconds = seconds_argument("STOP", argv[4]);
     if (count >= 5) {
         // Cutting a long first command is safe: no command is that long.
         std::snprintf(a->commandText, sizeof a->commandText, "%s", argv[5]);
         a->commandGiven = 1;
     }
     if (count >= 6)
-        a->loops = whole_argument(argv[6]);
+        a->loops = whole_argument("LOOPS", argv[6]);
     // Only with exactly seven arguments: an eighth leaves the clock on.
     if (count == 7)
-        a->showClock = whole_argument(argv[7]);
+        a->showClock = whole_argument("CLOCK", argv[7]);
 }

@@ -28,15 +28,15 @@ void Help()
     std::puts("The 7th argument if set to 0 hides the clock");
 }
 
-void print_usage()
+void print_usage(std::FILE *stream)
 {
     std::fputs(
         "Usage: cuedeck [DEVICE [FILE [START [STOP [COMMAND [LOOPS [CLOCK]]]]]]]\n"
         "       cuedeck --help | -h | --version\n"
         "\n"
-        "Plays a PCM wave file (mono or stereo, 16 or 24 bit), or a chosen stretch of\n"
-        "it, on an ALSA playback device. Arguments are positional: to give the 3rd,\n"
-        "give the 1st and 2nd too.\n"
+        "Plays a wave file (PCM of 8, 16, 24 or 32 bits, floating point, A-law or\n"
+        "mu-law), or a chosen stretch of it, on an ALSA playback device. Arguments\n"
+        "are positional: to give the 3rd, give the 1st and 2nd too.\n"
         "\n"
         "  DEVICE   ALSA PCM device, e.g. plughw:0,0; d (or none) means default\n"
         "  FILE     the wave file; without it, cuedeck asks for one\n"
@@ -55,6 +55,7 @@ void print_usage()
         "Ctrl-C during a play that returns to the menu stops the play and keeps the\n"
         "selection; anywhere else, and during px and wx, it ends cuedeck.\n"
         "\n"
-        "The menu and everything else: man cuedeck\n",
-        stdout);
+        "The menu and everything else: man cuedeck (or, in the source tree,\n"
+        "man -l man/cuedeck.1)\n",
+        stream);
 }

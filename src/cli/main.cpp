@@ -1,4 +1,5 @@
 // cuedeck: plays one PCM wave file, whole or in part, on an ALSA device.
+#include <csignal>
 #include <cstdint>
 #include <fcntl.h>
 #include <unistd.h>
@@ -24,6 +25,9 @@ void keep_standard_descriptors_open()
 int main(int argc, char **argv)
 {
     keep_standard_descriptors_open();
+    // A reader of the console text that goes away (`cuedeck ... | head -1`)
+    // must not silence the audio: the text is lost, the play goes on.
+    std::signal(SIGPIPE, SIG_IGN);
     Arguments a{};
     read_arguments_or_exit(argc, argv, &a);
     // The wave attributes, filled by every probe of the file.

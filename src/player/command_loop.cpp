@@ -9,11 +9,6 @@
 
 namespace {
 
-bool is(const char *word, const char *command)
-{
-    return std::strcmp(word, command) == 0;
-}
-
 void show_menu(const Player *p)
 {
     uint32_t rate = wave_now(p).rate;
@@ -27,7 +22,17 @@ void show_menu(const Player *p)
     std::puts("\n'+' to show additional commands");
 }
 
-void show_additional_commands()
+// Reads the next command word. The end of input ends the run as "x" does,
+// rather than repeating the last word for ever.
+void read_command(Player *p)
+{
+    if (read_word(stdin, p->commandText, COMMAND_TEXT_SIZE) == WORD_END)
+        std::strcpy(p->commandText, "x");
+}
+
+// The commands. Each applies its word and says what comes next.
+
+Pending show_additional_commands(Player *)
 {
     std::puts("\nAdditional Commands:");
     std::puts("\t'j' to jump time selection ahead");
@@ -39,18 +44,19 @@ void show_additional_commands()
     std::puts("\t'N' to nudge both start and stop forward");
     std::puts("\t'B' to nudge both start and stop backward");
     std::puts("\t'nn' to set nudge amount");
+    return PENDING_NONE;
 }
 
-// Reads the next command word. The end of input ends the run as "x" does,
-// rather than repeating the last word for ever.
-void read_command(Player *p)
+Pending exit_run(Player *)
 {
-    if (read_word(stdin, p->commandText, COMMAND_TEXT_SIZE) == WORD_END)
-        std::strcpy(p->commandText, "x");
+    return PENDING_EXIT;
 }
 
-Pending check_play(const Selection &s)
+// A start after the stop is reported and still "played": the header and
+// loop lines are printed, and no audio follows.
+Pending check_play(Player *p)
 {
+    const Selection &s = p->selection;
     if (s.start > s.stop) {
         std::puts("Start time is set later than stop time!");
         return PENDING_PLAY;
@@ -62,7 +68,34 @@ Pending check_play(const Selection &s)
     return PENDING_PLAY;
 }
 
-void set_nudge(Player *p)
+Pending whole_file(Player *p)
+{
+    p->selection = Selection{0, static_cast<int32_t>(wave_now(p).length)};
+    return PENDING_PLAY;
+}
+
+Pending set_in(Player *p)
+{
+    const WaveFields w = wave_now(p);
+    SetInTime(w.rate, static_cast<int32_t>(w.length), &p->selection.start);
+    return PENDING_NONE;
+}
+
+Pending set_out(Player *p)
+{
+    const WaveFields w = wave_now(p);
+    SetOutTime(w.rate, static_cast<int32_t>(w.length), &p->selection.stop);
+    return PENDING_NONE;
+}
+
+Pending set_loops(Player *p)
+{
+    std::puts("Enter number of loops.");
+    read_int32(stdin, &p->loops);
+    return PENDING_NONE;
+}
+
+Pending set_nudge(Player *p)
 {
     std::printf("\nCurrent Nudge Amount = %li samples or %.3f sec\n", static_cast<long>(p->nudge),
                 frames_to_seconds(p->nudge, wave_now(p).rate));
@@ -70,45 +103,50 @@ void set_nudge(Player *p)
     int32_t entry = 0;
     if (read_int32(stdin, &entry) && entry > 0)
         p->nudge = entry;
+    return PENDING_NONE;
 }
 
-// Applies one command word. Several checks can fire for one word, in this
-// order; a word that is no command does nothing.
-Pending process_command(Player *p, bool *endAfterPlay)
+template <StepCommand STEP>
+Pending step(Player *p)
 {
-    const char *word = p->commandText;
-    Selection &s = p->selection;
-    const WaveFields w = wave_now(p);
-    auto length = static_cast<int32_t>(w.length);
-    if (is(word, "+"))
-        show_additional_commands();
-    Pending pending = is(word, "x") ? PENDING_EXIT : PENDING_NONE;
-    if (is(word, "p") || is(word, "px"))
-        pending = check_play(s);
-    if (is(word, "px") || is(word, "wx"))
-        *endAfterPlay = true;
-    if (is(word, "i"))
-        SetInTime(w.rate, length, &s.start);
-    if (is(word, "o"))
-        SetOutTime(w.rate, length, &s.stop);
-    if (is(word, "w") || is(word, "wx")) {
-        s = Selection{0, length};
-        pending = PENDING_PLAY;
-    }
-    if (is(word, "l")) {
-        std::puts("Enter number of loops.");
-        read_int32(stdin, &p->loops);
-    }
-    apply_step_command(word, &s, w.length, p->nudge);
-    if (is(word, "nn"))
-        set_nudge(p);
-    return pending;
+    p->selection = STEP(p->selection, wave_now(p).length, p->nudge);
+    return PENDING_NONE;
 }
+
+// The menu's words, each matched exactly, case included. "px" and "wx" also
+// end the run after the next play.
+const struct {
+    const char *word;
+    Pending (*apply)(Player *);
+    bool endsRun;
+} COMMANDS[] = {
+    {"+", show_additional_commands, false},
+    {"x", exit_run, false},
+    {"p", check_play, false},
+    {"px", check_play, true},
+    {"w", whole_file, false},
+    {"wx", whole_file, true},
+    {"i", set_in, false},
+    {"o", set_out, false},
+    {"l", set_loops, false},
+    {"j", step<jump_ahead>, false},
+    {"J", step<jump_back>, false},
+    {"n", step<nudge_start_forward>, false},
+    {"b", step<nudge_start_backward>, false},
+    {"N", step<nudge_both_forward>, false},
+    {"B", step<nudge_both_backward>, false},
+    {"no", step<nudge_stop_forward>, false},
+    {"bo", step<nudge_stop_backward>, false},
+    {"nn", set_nudge, false},
+};
 
 } // namespace
 
-Pending next_action(Player *p, bool *endAfterPlay)
+Pending next_action(Player *p)
 {
+    // "px" and "wx" end the run after the next play, even when their own
+    // check found nothing to play and a later "p" starts it.
+    bool endAfterPlay = false;
     bool showMenu = p->commandGiven == 0;
     for (;;) {
         if (showMenu) {
@@ -116,8 +154,15 @@ Pending next_action(Player *p, bool *endAfterPlay)
             read_command(p);
         }
         showMenu = true;
-        Pending pending = process_command(p, endAfterPlay);
-        if (pending != PENDING_NONE)
-            return pending;
+        for (const auto &command : COMMANDS) {
+            if (std::strcmp(p->commandText, command.word) != 0)
+                continue;
+            endAfterPlay = endAfterPlay || command.endsRun;
+            Pending pending = command.apply(p);
+            if (pending == PENDING_PLAY && endAfterPlay)
+                return PENDING_PLAY_THEN_END;
+            if (pending != PENDING_NONE)
+                return pending;
+        }
     }
 }

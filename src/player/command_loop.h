@@ -5,11 +5,14 @@
 
 #include "player/player_state.h"
 
-// What a command word asks the player to do.
-enum Pending { PENDING_NONE, PENDING_PLAY, PENDING_EXIT };
+// What the command words ask the player to do next.
+enum Pending {
+    PENDING_NONE,
+    PENDING_PLAY,          // play the selection, then back to the menu
+    PENDING_PLAY_THEN_END, // play the selection, then end the run ("px", "wx")
+    PENDING_EXIT,
+};
 
 // Processes the first command if one was given, then shows the menu and reads
-// words until one asks to play or to exit: returns PENDING_PLAY or
-// PENDING_EXIT. *endAfterPlay becomes true when "px" or "wx" asked to end the
-// run after the next play.
-Pending next_action(Player *p, bool *endAfterPlay);
+// words until one asks to play or to exit; never returns PENDING_NONE.
+Pending next_action(Player *p);

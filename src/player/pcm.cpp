@@ -3,7 +3,9 @@
 #include <alsa/asoundlib.h>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
+
+#include "player/interrupt.h"
+#include "util/fatal.h"
 
 namespace {
 
@@ -26,30 +28,96 @@ constexpr int ROOM_WAIT_MS = 1000;
 
 constexpr char WRITE_FAILED[] = "Unable to write to the playback device: %s\n";
 
+// Follows every message about a device that won't take the file as it is.
+constexpr char PLUG_HINT[] =
+    "(A plug device converts format, rate and channels: plughw:0,0 or default, for example.)\n";
+
 // A negative rc is an ALSA error: message, with the library's text for it,
 // goes to standard error and the process ends with status 1.
 void alsa_ok_or_exit(int rc, const char *message)
 {
+    if (rc < 0)
+        exit_with_message(stderr, 1, message, snd_strerror(rc));
+}
+
+// As alsa_ok_or_exit, for a setting the device refused: the plug hint follows.
+void configured_or_exit(int rc, const char *message)
+{
     if (rc >= 0)
         return;
     std::fprintf(stderr, message, snd_strerror(rc));
-    std::exit(1);
+    exit_with_message(stderr, 1, "%s", PLUG_HINT);
 }
 
-// After a failed write, makes the device ready to take the same frames again.
-// An underrun (the device ran dry, typically while the menu waited) is
-// prepared, a suspend resumed or prepared, an interrupted wait simply retried:
-// writing the frames again keeps every play whole. Anything else (the device
-// unplugged, its server gone) can't be cleared, and ends the run: playing on
-// would only pretend.
+snd_pcm_format_t alsa_format(SampleEncoding encoding)
+{
+    switch (encoding) {
+    case ENCODING_U8:
+        return SND_PCM_FORMAT_U8;
+    case ENCODING_S16:
+        return SND_PCM_FORMAT_S16_LE;
+    case ENCODING_S24_3:
+        return SND_PCM_FORMAT_S24_3LE;
+    case ENCODING_S32:
+        return SND_PCM_FORMAT_S32_LE;
+    case ENCODING_FLOAT:
+        return SND_PCM_FORMAT_FLOAT_LE;
+    case ENCODING_FLOAT64:
+        return SND_PCM_FORMAT_FLOAT64_LE;
+    case ENCODING_A_LAW:
+        return SND_PCM_FORMAT_A_LAW;
+    case ENCODING_MU_LAW:
+        return SND_PCM_FORMAT_MU_LAW;
+    case ENCODING_NONE:
+        break;
+    }
+    return SND_PCM_FORMAT_UNKNOWN;
+}
+
+// A device that keeps another channel count (a stereo-only card playing a
+// mono file) would read the samples as frames of its own: refused.
+void channels_kept_or_exit(snd_pcm_t *handle, snd_pcm_hw_params_t *params, unsigned int channels)
+{
+    if (snd_pcm_hw_params_set_channels(handle, params, channels) >= 0)
+        return;
+    unsigned int fewest = 0;
+    unsigned int most = 0;
+    snd_pcm_hw_params_get_channels_min(params, &fewest);
+    snd_pcm_hw_params_get_channels_max(params, &most);
+    if (fewest == most)
+        std::fprintf(stderr, "Unable to set the channel count to %u: the device takes %u\n",
+                     channels, fewest);
+    else
+        std::fprintf(stderr, "Unable to set the channel count to %u: the device takes %u to %u\n",
+                     channels, fewest, most);
+    exit_with_message(stderr, 1, "%s", PLUG_HINT);
+}
+
+// The player keeps timing by the file's rate; another rate is played, at
+// another pitch and speed, but not without a word.
+void warn_of_another_rate(const snd_pcm_hw_params_t *params, unsigned int rate)
+{
+    unsigned int granted = rate;
+    snd_pcm_hw_params_get_rate(params, &granted, nullptr);
+    if (granted == rate)
+        return;
+    std::fprintf(stderr,
+                 "Warning: the device plays at %u Hz, not at the file's %u Hz: the sound is off in "
+                 "pitch and speed\n%s",
+                 granted, rate, PLUG_HINT);
+}
+
+// After a failed write, makes the device ready to take the same frames
+// again. snd_pcm_recover clears what can be cleared (an underrun, a suspend,
+// an interrupted wait) and hands back the rest (the device unplugged, its
+// server gone), which ends the run: playing on would only pretend. It
+// doesn't wait for room, which a write that said "try again" needs.
 void recover_or_exit(snd_pcm_t *handle, int err)
 {
     if (err == -EAGAIN) {
         snd_pcm_wait(handle, ROOM_WAIT_MS);
         return;
     }
-    if (err != -EPIPE && err != -ESTRPIPE && err != -EINTR)
-        alsa_ok_or_exit(err, WRITE_FAILED);
     alsa_ok_or_exit(snd_pcm_recover(handle, err, 1), WRITE_FAILED);
 }
 
@@ -68,7 +136,7 @@ const char *pcm_error_text(int err)
     return snd_strerror(err);
 }
 
-PcmGrant pcm_configure_or_exit(PcmDevice *pcm, uint32_t bytesPerSample, uint32_t channels,
+uint32_t pcm_configure_or_exit(PcmDevice *pcm, SampleEncoding encoding, uint32_t channels,
                                uint32_t rate)
 {
     snd_pcm_t *handle = handle_of(pcm);
@@ -76,39 +144,36 @@ PcmGrant pcm_configure_or_exit(PcmDevice *pcm, uint32_t bytesPerSample, uint32_t
     snd_pcm_hw_params_alloca(&params); // on the stack, zero-filled
     snd_pcm_hw_params_any(handle, params);
     snd_pcm_hw_params_set_access(handle, params, SND_PCM_ACCESS_RW_INTERLEAVED);
-
-    snd_pcm_format_t format = bytesPerSample == 2 ? SND_PCM_FORMAT_S16_LE : SND_PCM_FORMAT_S24_3LE;
-    alsa_ok_or_exit(snd_pcm_hw_params_set_format(handle, params, format),
-                    "Unable to set playback format: %s\n");
-    snd_pcm_hw_params_set_channels(handle, params, channels);
-    unsigned int grantedRate = rate; // the player keeps timing by the file's rate
-    snd_pcm_hw_params_set_rate_near(handle, params, &grantedRate, nullptr);
+    configured_or_exit(snd_pcm_hw_params_set_format(handle, params, alsa_format(encoding)),
+                       "Unable to set playback format: %s\n");
+    channels_kept_or_exit(handle, params, channels);
+    unsigned int nearRate = rate;
+    snd_pcm_hw_params_set_rate_near(handle, params, &nearRate, nullptr);
     snd_pcm_uframes_t period = PERIOD_REQUEST;
     snd_pcm_hw_params_set_period_size_near(handle, params, &period, nullptr);
     snd_pcm_uframes_t buffer = BUFFER_REQUEST;
     snd_pcm_hw_params_set_buffer_size_near(handle, params, &buffer);
-    int rc = snd_pcm_hw_params(handle, params);
-    alsa_ok_or_exit(rc, "Unable to set hardware parameters: %s\n");
+    configured_or_exit(snd_pcm_hw_params(handle, params), "Unable to set hardware parameters: %s\n");
     snd_pcm_hw_params_get_period_size(params, &period, nullptr);
-
-    PcmGrant grant{};
-    grant.period = period > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(period);
-    // The frame the device reads: wider than the file's frame when it kept a
-    // channel count of its own.
-    ssize_t frameBytes = snd_pcm_frames_to_bytes(handle, 1);
-    grant.frameBytes = frameBytes > 0 ? static_cast<uint32_t>(frameBytes) : 0;
-    return grant;
+    warn_of_another_rate(params, rate);
+    return period > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(period);
 }
 
-void pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer, uint32_t frames)
+WriteResult pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer, uint32_t frames,
+                                     uint32_t frameBytes)
 {
     snd_pcm_t *handle = handle_of(pcm);
+    WriteResult result = WRITE_DONE;
     int failuresInARow = 0;
     while (frames > 0) {
+        // Ctrl-C aborts a waiting write (it returns -EINTR, or the frames it
+        // took): that means stop, not try again.
+        if (interrupted())
+            return WRITE_STOPPED;
         snd_pcm_sframes_t written = snd_pcm_writei(handle, buffer, frames);
         if (written > 0) {
             // A short count: the rest of the period follows in the next write.
-            buffer += snd_pcm_frames_to_bytes(handle, written);
+            buffer += static_cast<uint32_t>(written) * frameBytes;
             frames -= static_cast<uint32_t>(written);
             failuresInARow = 0;
             continue;
@@ -117,8 +182,16 @@ void pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer, uint3
         int err = written == 0 ? -EAGAIN : static_cast<int>(written);
         if (++failuresInARow > MOST_FAILED_WRITES_IN_A_ROW)
             alsa_ok_or_exit(err, WRITE_FAILED);
+        if (err == -EPIPE)
+            result = WRITE_DONE_AFTER_UNDERRUN;
         recover_or_exit(handle, err);
     }
+    return result;
+}
+
+void pcm_abort(PcmDevice *pcm)
+{
+    snd_pcm_abort(handle_of(pcm));
 }
 
 void pcm_drop(PcmDevice *pcm)
@@ -128,9 +201,10 @@ void pcm_drop(PcmDevice *pcm)
     snd_pcm_prepare(handle); // a failure here shows in the next play's write
 }
 
-void pcm_drain_and_close(PcmDevice *pcm)
+void pcm_drain_and_close_or_exit(PcmDevice *pcm)
 {
     snd_pcm_t *handle = handle_of(pcm);
-    snd_pcm_drain(handle);
+    // What is still queued is part of the play: a drain that fails lost it.
+    alsa_ok_or_exit(snd_pcm_drain(handle), WRITE_FAILED);
     snd_pcm_close(handle);
 }

@@ -3,13 +3,9 @@
 #pragma once
 #include <cstdint>
 
-struct PcmDevice; // opaque outside pcm.cpp
+#include "wave/encoding.h"
 
-// What the device granted at configuration.
-struct PcmGrant {
-    uint32_t period;     // frames per period
-    uint32_t frameBytes; // bytes of one frame as the device reads it
-};
+struct PcmDevice; // opaque outside pcm.cpp
 
 // Opens the device for blocking playback into *pcm. Returns 0, or a negative
 // error code whose text pcm_error_text gives.
@@ -18,23 +14,38 @@ int pcm_open(const char *deviceName, PcmDevice **pcm);
 // The library's text for a negative error code.
 const char *pcm_error_text(int err);
 
-// Configures interleaved access, the sample format for bytesPerSample (2 or
-// 3, the only widths the player admits), the channels, the rate, a period near 4096 and a buffer near 16384 frames.
-// A refused format or refused hardware parameters print their message on
-// standard error and end the process with status 1.
-PcmGrant pcm_configure_or_exit(PcmDevice *pcm, uint32_t bytesPerSample, uint32_t channels,
+// Configures interleaved access, the sample encoding, the channels, the rate,
+// a period near 4096 and a buffer near 16384 frames, and returns the period
+// granted, in frames. A refused format, a refused channel count and refused
+// hardware parameters end the process with status 1 after their message and
+// a pointer to the plug devices on standard error; another rate than the
+// file's is played with a warning there.
+uint32_t pcm_configure_or_exit(PcmDevice *pcm, SampleEncoding encoding, uint32_t channels,
                                uint32_t rate);
 
-// Writes one period (blocking) until every frame of it is out. An underrun, a
-// suspend or an interrupted wait is recovered and the same frames written
-// again, so no audio is lost. An error that can't be recovered, or writes that
-// keep failing, print "Unable to write to the playback device: ..." on
-// standard error and end the process with status 1.
-void pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer, uint32_t frames);
+enum WriteResult {
+    WRITE_DONE,
+    WRITE_DONE_AFTER_UNDERRUN, // the device had run dry first: a gap was heard
+    WRITE_STOPPED,             // Ctrl-C came; the rest of the period was not written
+};
+
+// Writes one period of frames (frameBytes each, blocking) until every frame
+// of it is out, unless Ctrl-C stops it. An underrun, a suspend or an
+// interrupted wait is recovered and the same frames written again, so no
+// audio is lost. An error that can't be recovered, or writes that keep
+// failing, print "Unable to write to the playback device: ..." on standard
+// error and end the process with status 1.
+WriteResult pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer, uint32_t frames,
+                                     uint32_t frameBytes);
+
+// Makes a write that is waiting for the device return at once. Safe to call
+// from a signal handler.
+void pcm_abort(PcmDevice *pcm);
 
 // Drops whatever is still queued, at once, and makes the device ready for
 // the next play.
 void pcm_drop(PcmDevice *pcm);
 
-// Waits until everything queued has played, then closes the device.
-void pcm_drain_and_close(PcmDevice *pcm);
+// Waits until everything queued has played, then closes the device. A drain
+// that fails ends the process with status 1, like a failed write.
+void pcm_drain_and_close_or_exit(PcmDevice *pcm);

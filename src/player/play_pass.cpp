@@ -31,14 +31,33 @@ size_t read_period(Player *p, int64_t pos, off_t *handleAt)
         *handleAt = samples == want ? at + static_cast<off_t>(samples * w.bytesPerSample) : -1;
     }
     size_t bytes = samples * w.bytesPerSample;
-    std::memset(p->buffer + bytes, 0, p->bufferBytes - bytes);
+    std::memset(p->buffer + bytes, p->silence, p->bufferBytes - bytes);
     return samples;
 }
 
+// Says once per play that the device ran dry in the middle of it. The first
+// write of a play finds the device dry whenever the menu waited long enough;
+// nothing is lost there, so that one says nothing.
+struct UnderrunNotice {
+    bool firstWrite;
+    bool told;
+};
+
+void notice_underrun(UnderrunNotice *notice, WriteResult result)
+{
+    bool midPlay = !notice->firstWrite;
+    notice->firstWrite = false;
+    if (result != WRITE_DONE_AFTER_UNDERRUN || !midPlay || notice->told)
+        return;
+    std::fprintf(stderr, "Warning: the playback device ran dry during the play (an underrun): "
+                         "a gap was heard\n");
+    notice->told = true;
+}
+
 // One pass over the selection in whole periods. It ends at the first period
-// boundary at or past the stop, at the end of the data, or after the period
-// during which Ctrl-C came.
-void play_pass_or_exit(Player *p)
+// boundary at or past the stop, at the end of the data, or at once on
+// Ctrl-C.
+void play_pass_or_exit(Player *p, UnderrunNotice *notice)
 {
     // Frames before the data don't exist: a start below 0 plays from frame 0.
     // The stored start, which the menu shows, is left as it is.
@@ -47,15 +66,19 @@ void play_pass_or_exit(Player *p)
     do {
         if (read_period(p, pos, &handleAt) == 0)
             return;
-        pcm_write_period_or_exit(p->pcm, p->buffer, p->period);
+        const WaveFields w = wave_now(p);
+        WriteResult result =
+            pcm_write_period_or_exit(p->pcm, p->buffer, p->period, w.channels * w.bytesPerSample);
+        if (result == WRITE_STOPPED)
+            return;
+        notice_underrun(notice, result);
         if (p->showClock != 0) {
             // pos < length, so it fits an int32_t.
-            std::printf("\rclock = %.2f sec",
-                        frames_to_seconds(static_cast<int32_t>(pos), wave_now(p).rate));
+            std::printf("\rclock = %.2f sec", frames_to_seconds(static_cast<int32_t>(pos), w.rate));
             std::fflush(stdout);
         }
         pos += p->period;
-    } while (pos < p->selection.stop && !interrupted());
+    } while (pos < p->selection.stop);
 }
 
 } // namespace
@@ -76,12 +99,15 @@ void play_selection_or_exit(Player *p, bool stoppable)
     std::printf("start = %.2f sec\n", frames_to_seconds(p->selection.start, rate));
     std::printf("stop  = %.2f sec\n", frames_to_seconds(p->selection.stop, rate));
     if (stoppable)
-        catch_interrupts();
+        catch_interrupts(p->pcm);
+    UnderrunNotice notice{true, false};
     for (int32_t i = 0; i < loops && !interrupted(); ++i) {
         if (loops != 1)
             std::printf("\nLoops remaining: %i\n", loops - i - 1);
+        // A start at or after the stop plays nothing, yet its header and
+        // loop lines are printed all the same.
         if (p->selection.start < p->selection.stop)
-            play_pass_or_exit(p);
+            play_pass_or_exit(p, &notice);
     }
     if (release_interrupts())
         pcm_drop(p->pcm);

@@ -11,6 +11,8 @@
 #include "player/play_pass.h"
 #include "player/player_state.h"
 #include "player/seconds.h"
+#include "util/fatal.h"
+#include "wave/encoding.h"
 
 namespace {
 
@@ -26,7 +28,8 @@ constexpr uint64_t LARGEST_BUFFER = 64u * 1024u * 1024u;
 void probe_or_exit(Player *p)
 {
     WaveAttributes &w = p->wave;
-    GetAttributes(p->fileName, w.rate, w.bytesPerSample, w.channels, w.dataOffset, w.length);
+    GetAttributes(p->fileName, w.rate, w.bytesPerSample, w.channels, w.dataOffset, w.length,
+                  &p->format);
 }
 
 Selection first_selection(const WaveFields &w, float startSeconds, float stopSeconds)
@@ -37,30 +40,31 @@ Selection first_selection(const WaveFields &w, float startSeconds, float stopSec
     return s;
 }
 
-void allocate_period_buffer_or_exit(Player *p, uint32_t deviceFrameBytes)
+void allocate_period_buffer_or_exit(Player *p)
 {
     const WaveFields w = wave_now(p);
-    uint32_t fileFrameBytes = w.channels * w.bytesPerSample;
-    uint32_t frameBytes = deviceFrameBytes > fileFrameBytes ? deviceFrameBytes : fileFrameBytes;
-    uint64_t bytes = uint64_t{frameBytes} * p->period;
+    uint64_t bytes = uint64_t{w.channels} * w.bytesPerSample * p->period;
     if (p->period > 0 && bytes <= LARGEST_BUFFER)
         p->buffer = static_cast<unsigned char *>(std::calloc(bytes, 1));
-    if (p->buffer == nullptr) {
-        std::fprintf(stderr, "Unable to allocate a period buffer of %u frames\n", p->period);
-        std::exit(1);
-    }
+    if (p->buffer == nullptr)
+        exit_with_message(stderr, 1, "Unable to allocate a period buffer of %u frames\n", p->period);
     p->bufferBytes = static_cast<uint32_t>(bytes);
 }
 
-// Only 16- and 24-bit samples have a format to ask the device for; any other
-// width would play as noise.
-void playable_width_or_exit(uint32_t bytesPerSample)
+// The encodings a device can be asked for; anything else (ADPCM, MP3 in a
+// wave file, a width its tag doesn't have) would play as noise.
+SampleEncoding playable_encoding_or_exit(WaveFormat format)
 {
-    if (bytesPerSample == 2 || bytesPerSample == 3)
-        return;
-    std::printf("Can't play %u-bit samples: only 16- and 24-bit wave files are supported!\n",
-                bytesPerSample * 8);
-    std::exit(2);
+    SampleEncoding encoding = sample_encoding(format);
+    if (encoding != ENCODING_NONE)
+        return encoding;
+    if (!tag_is_played(format.tag))
+        exit_with_message(stdout, 2,
+                          "Can't play this wave file: its samples are encoded as format 0x%04x; only "
+                          "PCM, floating-point, A-law and mu-law samples are supported!\n",
+                          format.tag);
+    exit_with_message(stdout, 2, "Can't play this wave file: format 0x%04x has no %u-bit samples!\n",
+                      format.tag, format.bitsPerSample);
 }
 
 // Opens the data handle, after the probe has found a regular, playable file
@@ -68,14 +72,28 @@ void playable_width_or_exit(uint32_t bytesPerSample)
 void open_data_or_exit(Player *p)
 {
     p->data = std::fopen(p->fileName, "rb");
-    if (p->data == nullptr) {
-        // The probe's own open succeeded: the file went away in between.
-        std::printf("The file called %s cannot be read!\n", p->fileName);
-        std::exit(2);
-    }
+    // The probe's own open succeeded: the file went away in between.
+    if (p->data == nullptr)
+        exit_with_message(stdout, 2, "The file called %s cannot be read!\n", p->fileName);
     // Unbuffered: every period is one seek and one read straight into the
     // period buffer, with no copy through stdio and no block-aligning reads.
     std::setvbuf(p->data, nullptr, _IONBF, 0);
+}
+
+// The samples must come from the file whose header the latest probe read.
+// Editors, mv and rsync replace a file by renaming another onto its name:
+// the data handle would go on reading the old one. A file rewritten in
+// place is the same file, and stays open.
+void follow_replaced_file_or_exit(Player *p)
+{
+    struct stat named {};
+    struct stat open {};
+    if (stat(p->fileName, &named) != 0 || fstat(fileno(p->data), &open) != 0)
+        return; // the probe has just found it; nothing better to read
+    if (named.st_dev == open.st_dev && named.st_ino == open.st_ino)
+        return;
+    std::fclose(p->data);
+    open_data_or_exit(p);
 }
 
 // A device name that is the name of a file is the usual first try
@@ -89,10 +107,10 @@ PcmDevice *open_device_or_exit(const char *deviceName)
     std::fprintf(stderr, "unable to open pcm device: %s\n", pcm_error_text(rc));
     struct stat file {};
     if (std::strcmp(deviceName, "default") != 0 && stat(deviceName, &file) == 0)
-        std::fprintf(stderr,
-                     "(The first argument is the ALSA device. To play %s on the default device: "
-                     "cuedeck d %s)\n",
-                     deviceName, deviceName);
+        exit_with_message(stderr, 1,
+                          "(The first argument is the ALSA device. To play %s on the default "
+                          "device: cuedeck d %s)\n",
+                          deviceName, deviceName);
     std::exit(1);
 }
 
@@ -104,27 +122,26 @@ void start_up_or_exit(Player *p, const char *deviceName, float startSeconds, flo
     probe_or_exit(p);
     const WaveFields w = wave_now(p);
     p->baseline = w;
-    playable_width_or_exit(w.bytesPerSample);
+    SampleEncoding encoding = playable_encoding_or_exit(w.format);
+    p->silence = silence_byte(encoding);
     open_data_or_exit(p);
     p->selection = first_selection(w, startSeconds, stopSeconds);
     p->pcm = open_device_or_exit(deviceName);
-    PcmGrant grant = pcm_configure_or_exit(p->pcm, w.bytesPerSample, w.channels, w.rate);
-    p->period = grant.period;
+    p->period = pcm_configure_or_exit(p->pcm, encoding, w.channels, w.rate);
     p->nudge = FIRST_NUDGE;
-    allocate_period_buffer_or_exit(p, grant.frameBytes);
+    allocate_period_buffer_or_exit(p);
 }
 
 void unchanged_or_exit(uint32_t now, uint32_t before, const char *what)
 {
-    if (now == before)
-        return;
-    std::printf("WARNING: Wavefile %s has changed!  Restart the program.\n", what);
-    std::exit(1);
+    if (now != before)
+        exit_with_message(stdout, 1, "WARNING: Wavefile %s has changed!  Restart the program.\n", what);
 }
 
 // Probes the file again and holds it to the first probe: a changed rate,
-// sample width or channel count ends the process with status 1; a changed
-// length is reported and the stop pulled back to it.
+// sample width, channel count or sample format ends the process with status
+// 1; a changed length is reported and the stop pulled back to it. The next
+// play reads the file just probed, also when another took its name.
 void recheck_file_or_exit(Player *p)
 {
     probe_or_exit(p);
@@ -133,18 +150,20 @@ void recheck_file_or_exit(Player *p)
     unchanged_or_exit(w.rate, b.rate, "samplerate");
     unchanged_or_exit(w.bytesPerSample, b.bytesPerSample, "bit depth");
     unchanged_or_exit(w.channels, b.channels, "channel number");
+    unchanged_or_exit(w.format.tag, b.format.tag, "sample format");
     if (w.length != b.length) {
         std::puts("WARNING: Wavefile length has changed!");
         // Unsigned, so a negative stop also counts as past the end.
         if (static_cast<uint32_t>(p->selection.stop) >= w.length)
             p->selection.stop = static_cast<int32_t>(w.length);
     }
+    follow_replaced_file_or_exit(p);
 }
 
 // Drains and closes the device, frees the period buffer, closes the file.
-void shut_down(Player *p)
+void shut_down_or_exit(Player *p)
 {
-    pcm_drain_and_close(p->pcm);
+    pcm_drain_and_close_or_exit(p->pcm);
     std::free(p->buffer);
     std::fclose(p->data);
 }
@@ -165,20 +184,17 @@ void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t
     p.commandGiven = commandGiven;
     start_up_or_exit(&p, deviceName, startSeconds, stopSeconds);
     for (;;) {
-        // "px" and "wx" end the run after the next play, even when their own
-        // check found nothing to play and a later "p" starts it.
-        bool endAfterPlay = false;
-        Pending next = next_action(&p, &endAfterPlay);
+        Pending next = next_action(&p);
         recheck_file_or_exit(&p);
         if (next == PENDING_EXIT) {
             std::putchar('\n');
             break;
         }
-        play_selection_or_exit(&p, !endAfterPlay);
+        play_selection_or_exit(&p, next == PENDING_PLAY);
         std::putchar('\n'); // ends the clock line
-        if (endAfterPlay)
+        if (next == PENDING_PLAY_THEN_END)
             break;
         p.commandGiven = 0;
     }
-    shut_down(&p);
+    shut_down_or_exit(&p);
 }

@@ -20,12 +20,14 @@ struct WaveAttributes {
 struct Player {
     const char *fileName;
     WaveAttributes wave;
+    WaveFormat format;     // the encoding, as the latest probe found it
     WaveFields baseline;   // the first probe's, which every later probe is held to
     std::FILE *data;       // the read handle all samples come through
     PcmDevice *pcm;
     uint32_t period;       // frames per period, as the device granted
-    unsigned char *buffer; // one period, sized for the wider of file and device frame
+    unsigned char *buffer; // one period of the file's frames
     uint32_t bufferBytes;
+    unsigned char silence; // the byte that fills a period the data doesn't
     Selection selection;
     int32_t loops;
     int32_t showClock;
@@ -38,5 +40,5 @@ struct Player {
 inline WaveFields wave_now(const Player *p)
 {
     const WaveAttributes &w = p->wave;
-    return WaveFields{*w.channels, *w.bytesPerSample, *w.rate, *w.dataOffset, *w.length};
+    return WaveFields{*w.rate, *w.bytesPerSample, *w.channels, *w.dataOffset, *w.length, p->format};
 }

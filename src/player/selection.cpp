@@ -1,7 +1,6 @@
 #include "player/selection.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "player/seconds.h"
 
@@ -32,7 +31,7 @@ void SetOutTime(uint32_t rate, int32_t length, int32_t *stop)
 // In the commands below, a comparison with the length takes the candidate as
 // unsigned, so a candidate that wrapped negative counts as past the end.
 
-Selection jump_ahead(Selection s, uint32_t length)
+Selection jump_ahead(Selection s, uint32_t length, int32_t)
 {
     int32_t stop = wrap_sub(wrap_add(s.stop, s.stop), s.start);
     if (length < static_cast<uint32_t>(stop))
@@ -40,19 +39,19 @@ Selection jump_ahead(Selection s, uint32_t length)
     return Selection{s.stop, stop};
 }
 
-Selection jump_back(Selection s)
+Selection jump_back(Selection s, uint32_t, int32_t)
 {
     int32_t start = wrap_sub(wrap_add(s.start, s.start), s.stop);
     return Selection{start < 0 ? 0 : start, s.start};
 }
 
-Selection nudge_start_forward(Selection s, int32_t nudge)
+Selection nudge_start_forward(Selection s, uint32_t, int32_t nudge)
 {
     int32_t start = wrap_add(s.start, nudge);
     return Selection{start >= s.stop ? s.stop : start, s.stop};
 }
 
-Selection nudge_start_backward(Selection s, int32_t nudge)
+Selection nudge_start_backward(Selection s, uint32_t, int32_t nudge)
 {
     int32_t start = wrap_sub(s.start, nudge);
     return Selection{start < 0 ? 0 : start, s.stop};
@@ -66,7 +65,7 @@ Selection nudge_stop_forward(Selection s, uint32_t length, int32_t nudge)
     return Selection{s.start, stop};
 }
 
-Selection nudge_stop_backward(Selection s, int32_t nudge)
+Selection nudge_stop_backward(Selection s, uint32_t, int32_t nudge)
 {
     int32_t stop = wrap_sub(s.stop, nudge);
     return Selection{s.start, stop >= s.start ? stop : s.start};
@@ -81,33 +80,10 @@ Selection nudge_both_forward(Selection s, uint32_t length, int32_t nudge)
     return moved;
 }
 
-Selection nudge_both_backward(Selection s, int32_t nudge)
+Selection nudge_both_backward(Selection s, uint32_t length, int32_t nudge)
 {
     int32_t stop = wrap_sub(s.stop, nudge);
-    Selection moved = nudge_start_backward(s, nudge);
+    Selection moved = nudge_start_backward(s, length, nudge);
     moved.stop = stop < 0 ? 0 : stop;
     return moved;
-}
-
-bool apply_step_command(const char *word, Selection *s, uint32_t length, int32_t nudge)
-{
-    if (std::strcmp(word, "j") == 0)
-        *s = jump_ahead(*s, length);
-    else if (std::strcmp(word, "J") == 0)
-        *s = jump_back(*s);
-    else if (std::strcmp(word, "n") == 0)
-        *s = nudge_start_forward(*s, nudge);
-    else if (std::strcmp(word, "b") == 0)
-        *s = nudge_start_backward(*s, nudge);
-    else if (std::strcmp(word, "N") == 0)
-        *s = nudge_both_forward(*s, length, nudge);
-    else if (std::strcmp(word, "B") == 0)
-        *s = nudge_both_backward(*s, nudge);
-    else if (std::strcmp(word, "no") == 0)
-        *s = nudge_stop_forward(*s, length, nudge);
-    else if (std::strcmp(word, "bo") == 0)
-        *s = nudge_stop_backward(*s, nudge);
-    else
-        return false;
-    return true;
 }

@@ -1,6 +1,7 @@
 // The selection: the stretch of the file that a play covers, from the start
 // frame up to the stop frame. Commands set it from seconds, nudge either end
-// by a number of frames, or jump it by its own length.
+// by a number of frames, or jump it by its own length. The menu's words
+// that call these are matched in the command loop.
 #pragma once
 #include <cstdint>
 
@@ -19,17 +20,16 @@ void SetInTime(uint32_t rate, int32_t length, int32_t *start);
 // A reply that isn't a number leaves *stop as it was.
 void SetOutTime(uint32_t rate, int32_t length, int32_t *stop);
 
-// The frame-stepping commands. `length` is the file's length in frames and
-// `nudge` the nudge amount; each computes both new ends from the old ones.
-Selection jump_ahead(Selection s, uint32_t length);          // "j"
-Selection jump_back(Selection s);                            // "J"
-Selection nudge_start_forward(Selection s, int32_t nudge);   // "n"
-Selection nudge_start_backward(Selection s, int32_t nudge);  // "b"
-Selection nudge_both_forward(Selection s, uint32_t length, int32_t nudge); // "N"
-Selection nudge_both_backward(Selection s, int32_t nudge);   // "B"
-Selection nudge_stop_forward(Selection s, uint32_t length, int32_t nudge); // "no"
-Selection nudge_stop_backward(Selection s, int32_t nudge);   // "bo"
+// The frame-stepping commands. Each takes the selection, the file's length
+// in frames and the nudge amount, computes both new ends from the old ones
+// and returns the new selection.
+using StepCommand = Selection (*)(Selection s, uint32_t length, int32_t nudge);
 
-// Applies the frame-stepping command named by word, if it is one.
-// Returns false, changing nothing, for any other word.
-bool apply_step_command(const char *word, Selection *s, uint32_t length, int32_t nudge);
+Selection jump_ahead(Selection s, uint32_t length, int32_t nudge);           // "j"
+Selection jump_back(Selection s, uint32_t length, int32_t nudge);            // "J"
+Selection nudge_start_forward(Selection s, uint32_t length, int32_t nudge);  // "n"
+Selection nudge_start_backward(Selection s, uint32_t length, int32_t nudge); // "b"
+Selection nudge_both_forward(Selection s, uint32_t length, int32_t nudge);   // "N"
+Selection nudge_both_backward(Selection s, uint32_t length, int32_t nudge);  // "B"
+Selection nudge_stop_forward(Selection s, uint32_t length, int32_t nudge);   // "no"
+Selection nudge_stop_backward(Selection s, uint32_t length, int32_t nudge);  // "bo"

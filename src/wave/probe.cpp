@@ -1,12 +1,13 @@
 #include "wave/probe.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include "util/fatal.h"
 #include "wave/bytes.h"
+#include "wave/encoding.h"
 
 namespace {
 
@@ -49,8 +50,16 @@ ProbeResult probe_header(const unsigned char *head, uint32_t headBytes, uint32_t
         return PROBE_CUT_SHORT;
     WaveFields w{};
     w.channels = Assem2(head + fmt + 10);
-    w.bytesPerSample = Assem2(head + fmt + 22) / 8u;
+    w.format.bitsPerSample = Assem2(head + fmt + 22);
+    w.bytesPerSample = w.format.bitsPerSample / 8u;
     w.rate = Assem4(head + fmt + 12);
+    w.format.tag = Assem2(head + fmt + 8);
+    if (w.format.tag == TAG_EXTENSIBLE) {
+        // The sub-format's first two bytes are the tag of the samples.
+        if (fmt + 34 > headBytes)
+            return PROBE_CUT_SHORT;
+        w.format.tag = Assem2(head + fmt + 32);
+    }
 
     uint32_t data = find_even(head, headBytes, "data", 4);
     if (data == NOT_FOUND)
@@ -78,31 +87,30 @@ namespace {
 // Largest file the 32-bit positions can address.
 constexpr off_t LARGEST_FILE = 0x7fffffff;
 
-void probe_ok_or_exit(ProbeResult result)
+const char *probe_failure_text(ProbeResult result)
 {
     switch (result) {
-    case PROBE_OK:
-        return;
     case PROBE_NO_FORMAT:
-        std::puts("Can't find format chunk in wave file!");
-        break;
+        return "Can't find format chunk in wave file!";
     case PROBE_NO_DATA:
-        std::puts("Can't find data block in wave file!");
-        break;
+        return "Can't find data block in wave file!";
     case PROBE_CUT_SHORT:
-        std::puts("The wave header is cut short!");
-        break;
-    case PROBE_EMPTY_FRAME:
-        std::puts("Can't play a wave file with no channels or under 8 bits per sample!");
-        break;
+        return "The wave header is cut short!";
+    default:
+        return "Can't play a wave file with no channels or under 8 bits per sample!";
     }
-    std::exit(2);
+}
+
+void probe_ok_or_exit(ProbeResult result)
+{
+    if (result != PROBE_OK)
+        exit_with_message(stdout, 2, "%s\n", probe_failure_text(result));
 }
 
 } // namespace
 
 void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, uint32_t *channels,
-                   uint32_t *dataOffset, uint32_t *length)
+                   uint32_t *dataOffset, uint32_t *length, WaveFormat *format)
 {
     // One read of the searched stretch, scanned in memory: the probe runs
     // before every play, and 65,536 seeks would cost more than the read.
@@ -110,23 +118,18 @@ void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, u
 
     // Checked before the open, which could wait for ever on a fifo.
     struct stat status {};
-    if (stat(path, &status) == 0 && !S_ISREG(status.st_mode)) {
-        std::printf("The file called %s is not a regular file!\n", path);
-        std::exit(2);
-    }
+    if (stat(path, &status) == 0 && !S_ISREG(status.st_mode))
+        exit_with_message(stdout, 2, "The file called %s is not a regular file!\n", path);
     std::FILE *f = std::fopen(path, "rb");
-    if (f == nullptr) {
-        std::printf("The file called %s cannot be found!\n", path);
-        std::exit(2);
-    }
+    if (f == nullptr)
+        exit_with_message(stdout, 2, "The file called %s cannot be found!\n", path);
     std::setvbuf(f, nullptr, _IONBF, 0); // one read of the stretch, no copy
     off_t size = -1;
     if (fseeko(f, 0, SEEK_END) == 0)
         size = ftello(f);
-    if (size < 0 || size > LARGEST_FILE) {
-        std::printf("The file called %s is 2 GiB or larger, or can't be measured!\n", path);
-        std::exit(2);
-    }
+    if (size < 0 || size > LARGEST_FILE)
+        exit_with_message(stdout, 2, "The file called %s is 2 GiB or larger, or can't be measured!\n",
+                          path);
     std::rewind(f);
     uint32_t want = size < static_cast<off_t>(PROBE_SPAN) ? static_cast<uint32_t>(size) : PROBE_SPAN;
     uint32_t got = static_cast<uint32_t>(std::fread(head, 1, want, f));
@@ -139,4 +142,6 @@ void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, u
     *rate = w.rate;
     *dataOffset = w.dataOffset;
     *length = w.length;
+    if (format != nullptr)
+        *format = w.format;
 }

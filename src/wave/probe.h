@@ -4,9 +4,10 @@
 #include <cstdint>
 
 // How far into a file the probe looks: identifiers are searched at the even
-// positions 2..131072, and the fields read lie at most 24 bytes past them.
+// positions 2..131072, and the fields read lie at most 34 bytes past them
+// (the sub-format of an extensible format chunk).
 constexpr uint32_t PROBE_LAST_POSITION = 131072;
-constexpr uint32_t PROBE_SPAN = PROBE_LAST_POSITION + 24;
+constexpr uint32_t PROBE_SPAN = PROBE_LAST_POSITION + 34;
 
 enum ProbeResult {
     PROBE_OK,
@@ -16,12 +17,21 @@ enum ProbeResult {
     PROBE_EMPTY_FRAME, // zero channels or under 8 bits per sample
 };
 
+// How the samples are encoded: the format tag (for an extensible format
+// chunk, its sub-format's) and the bits per sample as the header gives them.
+struct WaveFormat {
+    uint32_t tag;
+    uint32_t bitsPerSample;
+};
+
+// The wave attributes, in the one order used everywhere, and the encoding.
 struct WaveFields {
+    uint32_t rate;           // frames per second
+    uint32_t bytesPerSample; // bits per sample / 8
     uint32_t channels;
-    uint32_t bytesPerSample;
-    uint32_t rate;
-    uint32_t dataOffset; // byte position of the first sample
-    uint32_t length;     // whole frames present in the file
+    uint32_t dataOffset;     // byte position of the first sample
+    uint32_t length;         // whole frames present in the file
+    WaveFormat format;
 };
 
 // Probes the first headBytes bytes of a file of fileSize bytes (headBytes is
@@ -29,9 +39,9 @@ struct WaveFields {
 ProbeResult probe_header(const unsigned char *head, uint32_t headBytes, uint32_t fileSize,
                          WaveFields *out);
 
-// Opens the file, probes it and writes the five values through the pointers,
-// in the order channels, bytes per sample, rate, data offset, length. Ends the
+// Opens the file, probes it and writes the five wave attributes through the
+// pointers, and the encoding through format when it is given. Ends the
 // process with status 2, after a message on standard output, when the file
 // isn't a regular file, can't be opened, is 2 GiB or more, or fails the probe.
 void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, uint32_t *channels,
-                   uint32_t *dataOffset, uint32_t *length);
+                   uint32_t *dataOffset, uint32_t *length, WaveFormat *format = nullptr);

@@ -30,19 +30,24 @@ def counter_data(frames, channels, width, first=0):
 
 
 def wav_bytes(rate=44100, channels=1, bits=16, frames=10000, data=None,
-              before_data=b"", after_data=b"", data_size=None):
-    """A RIFF/WAVE file: "fmt " at 12, optional chunks, then "data"."""
+              before_data=b"", after_data=b"", data_size=None, tag=1, extensible=False):
+    """A RIFF/WAVE file: "fmt " at 12, optional chunks, then "data". An
+    extensible format chunk carries tag as its sub-format."""
     width = bits // 8
     if data is None:
         data = counter_data(frames, channels, width)
-    fmt = struct.pack("<4sIHHIIHH", b"fmt ", 16, 1, channels, rate,
-                      rate * channels * width, channels * width, bits)
+    fields = (0xFFFE if extensible else tag, channels, rate, rate * channels * width,
+              channels * width, bits)
+    if extensible:
+        fmt = struct.pack("<4sIHHIIHHHHIH14s", b"fmt ", 40, *fields, 22, bits, 3, tag, b"\0" * 14)
+    else:
+        fmt = struct.pack("<4sIHHIIHH", b"fmt ", 16, *fields)
     size = len(data) if data_size is None else data_size
     body = b"WAVE" + fmt + before_data + struct.pack("<4sI", b"data", size) + data + after_data
     return b"RIFF" + struct.pack("<I", len(body)) + body
 
 
-def model_pass(data, frame_bytes, start, stop, period=PERIOD):
+def model_pass(data, frame_bytes, start, stop, period=PERIOD, silence=b"\0"):
     """Bytes of one pass: whole periods from the start (0 when negative) to
     the first period boundary at or past the stop, never past the data; the
     last period is filled up with silence."""
@@ -51,7 +56,7 @@ def model_pass(data, frame_bytes, start, stop, period=PERIOD):
     pos = max(start, 0)
     while pos < length:
         chunk = data[pos * frame_bytes:min(pos + period, length) * frame_bytes]
-        out += chunk + bytes(period * frame_bytes - len(chunk))
+        out += chunk + silence * (period * frame_bytes - len(chunk))
         pos += period
         if pos >= stop:
             break

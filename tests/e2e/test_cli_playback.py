@@ -40,12 +40,31 @@ class WholeFile(CuedeckCase):
         data = counter_data(10000, 1, 2)
         self.assertPlayed(data + bytes(3 * PERIOD * 2 - len(data)))
 
-    def test_24_bit_stereo(self):
-        data = counter_data(9000, 2, 3)
-        self.wav(rate=48000, channels=2, bits=24, data=data)
-        r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 1, 0)
-        self.assertEqual(r.rc, 0)
-        self.assertPlayed(model_pass(data, 6, 0, 9000))
+    def test_every_encoding_plays_byte_exact(self):
+        # bits, format tag, extensible, channels, rate, ALSA format, silence
+        rows = [(8, 1, False, 2, 8000, "U8", b"\x80"),
+                (16, 1, True, 1, 44100, "S16_LE", b"\0"),
+                (24, 1, False, 2, 48000, "S24_3LE", b"\0"),
+                (32, 1, False, 1, 96000, "S32_LE", b"\0"),
+                (32, 3, True, 2, 48000, "FLOAT_LE", b"\0"),
+                (64, 3, False, 1, 44100, "FLOAT64_LE", b"\0"),
+                (8, 6, False, 1, 8000, "A_LAW", b"\x55"),
+                (8, 7, True, 1, 8000, "MU_LAW", b"\x7f")]
+        log = self.path("calls.log")
+        for bits, tag, extensible, channels, rate, name, silence in rows:
+            with self.subTest(name):
+                data = counter_data(5000, channels, bits // 8)
+                self.wav(rate=rate, channels=channels, bits=bits, tag=tag, extensible=extensible,
+                         data=data)
+                for f in (self.raw, log):
+                    if os.path.exists(f):
+                        os.remove(f)
+                r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 1, 0)
+                self.assertEqual((r.rc, r.err), (0, ""))
+                self.assertPlayed(model_pass(data, channels * bits // 8, 0, 5000, silence=silence))
+                r = self.run_cuedeck("d", "t.wav", 0, 0, "x", fake=True, env={"CUEDECK_FAKE_LOG": log})
+                with open(log) as f:
+                    self.assertIn("format %s\n" % name, f.read())
 
     def test_placeholder_data_size_plays_what_is_there(self):
         data = counter_data(5000, 2, 2) + b"\x01"  # a partial frame at the end
@@ -151,10 +170,14 @@ class FailuresAndPrompt(CuedeckCase):
             (wav_bytes(frames=10)[:30], "The wave header is cut short!\n"),
             (wav_bytes(bits=4, frames=10),
              "Can't play a wave file with no channels or under 8 bits per sample!\n"),
-            (wav_bytes(bits=8, frames=10),
-             "Can't play 8-bit samples: only 16- and 24-bit wave files are supported!\n"),
-            (wav_bytes(bits=32, frames=10),
-             "Can't play 32-bit samples: only 16- and 24-bit wave files are supported!\n"),
+            (wav_bytes(bits=16, frames=10, tag=0x11, extensible=True),
+             "Can't play this wave file: its samples are encoded as format 0x0011; only PCM, "
+             "floating-point, A-law and mu-law samples are supported!\n"),
+            (wav_bytes(bits=16, frames=10, tag=3), "Can't play this wave file: format 0x0003 has no "
+             "16-bit samples!\n"),
+            (wav_bytes(bits=20, frames=10), "Can't play this wave file: format 0x0001 has no "
+             "20-bit samples!\n"),
+            (wav_bytes(bits=16, frames=10, extensible=True)[:44], "The wave header is cut short!\n"),
         ]
         for content, message in cases:
             with open(self.path("bad.wav"), "wb") as f:

@@ -2,7 +2,8 @@
 // machine without a sound card can't show with the real library: underruns,
 // refused formats and parameters, other grants. Steered by environment
 // variables (the real program reads none):
-//   CUEDECK_FAKE_FAIL     open | format | hw: that call fails with -EINVAL
+//   CUEDECK_FAKE_FAIL     open | format | hw | drain: that call fails (-EINVAL;
+//                         the drain -EIO, as when the sound server went away)
 //   CUEDECK_FAKE_WRITES   what given writes (1-based) do instead of taking
 //                         every frame: "N=WHAT" for write N, "N+=WHAT" for
 //                         write N and all after it, comma-separated. WHAT is
@@ -11,8 +12,7 @@
 //                         or "zero" (takes none)
 //   CUEDECK_FAKE_RECOVER  "fail": snd_pcm_recover can't clear any error
 //   CUEDECK_FAKE_PERIOD   the period to grant (default: the request)
-//   CUEDECK_FAKE_CHANNELS the channel count the device keeps, whatever the
-//                         player asks for
+//   CUEDECK_FAKE_RATE     the rate to grant (default: the request)
 //   CUEDECK_FAKE_DELAY_MS milliseconds each write takes, like a paced device
 //   CUEDECK_FAKE_OUT      file that receives every frame written
 //   CUEDECK_FAKE_LOG      file that receives one line per call
@@ -28,10 +28,20 @@ namespace {
 
 struct FakeState {
     unsigned int channels = 0;
-    unsigned int width = 0;
+    unsigned int width = 0; // bytes a sample
+    unsigned int rate = 0;
     snd_pcm_uframes_t period = 0;
     int writes = 0;
 };
+
+const struct {
+    snd_pcm_format_t format;
+    const char *name;
+    unsigned int width;
+} FORMATS[] = {{SND_PCM_FORMAT_U8, "U8", 1},           {SND_PCM_FORMAT_S16_LE, "S16_LE", 2},
+               {SND_PCM_FORMAT_S24_3LE, "S24_3LE", 3}, {SND_PCM_FORMAT_S32_LE, "S32_LE", 4},
+               {SND_PCM_FORMAT_FLOAT_LE, "FLOAT_LE", 4}, {SND_PCM_FORMAT_FLOAT64_LE, "FLOAT64_LE", 8},
+               {SND_PCM_FORMAT_A_LAW, "A_LAW", 1},     {SND_PCM_FORMAT_MU_LAW, "MU_LAW", 1}};
 
 FakeState state;
 
@@ -137,22 +147,45 @@ int snd_pcm_hw_params_set_format(snd_pcm_t *, snd_pcm_hw_params_t *, snd_pcm_for
     log_line(std::string("format ") + snd_pcm_format_name(format));
     if (fails("format"))
         return -EINVAL;
-    state.width = format == SND_PCM_FORMAT_S16_LE ? 2 : 3;
+    for (const auto &f : FORMATS) {
+        if (f.format == format)
+            state.width = f.width;
+    }
     return 0;
 }
 
 int snd_pcm_hw_params_set_channels(snd_pcm_t *, snd_pcm_hw_params_t *, unsigned int channels)
 {
     log_line("channels " + std::to_string(channels));
-    state.channels = *setting("CUEDECK_FAKE_CHANNELS") != '\0'
-                         ? static_cast<unsigned int>(std::atoi(setting("CUEDECK_FAKE_CHANNELS")))
-                         : channels;
+    state.channels = channels;
+    return 0;
+}
+
+int snd_pcm_hw_params_get_channels_min(const snd_pcm_hw_params_t *, unsigned int *channels)
+{
+    *channels = state.channels;
+    return 0;
+}
+
+int snd_pcm_hw_params_get_channels_max(const snd_pcm_hw_params_t *, unsigned int *channels)
+{
+    *channels = state.channels;
     return 0;
 }
 
 int snd_pcm_hw_params_set_rate_near(snd_pcm_t *, snd_pcm_hw_params_t *, unsigned int *rate, int *)
 {
     log_line("rate " + std::to_string(*rate));
+    state.rate = *rate;
+    if (*setting("CUEDECK_FAKE_RATE") != '\0')
+        state.rate = static_cast<unsigned int>(std::atoi(setting("CUEDECK_FAKE_RATE")));
+    *rate = state.rate;
+    return 0;
+}
+
+int snd_pcm_hw_params_get_rate(const snd_pcm_hw_params_t *, unsigned int *rate, int *)
+{
+    *rate = state.rate;
     return 0;
 }
 
@@ -185,11 +218,6 @@ int snd_pcm_hw_params_get_period_size(const snd_pcm_hw_params_t *, snd_pcm_ufram
 {
     *period = state.period;
     return 0;
-}
-
-ssize_t snd_pcm_frames_to_bytes(snd_pcm_t *, snd_pcm_sframes_t frames)
-{
-    return static_cast<ssize_t>(frames * state.channels * state.width);
 }
 
 snd_pcm_sframes_t snd_pcm_writei(snd_pcm_t *, const void *buffer, snd_pcm_uframes_t frames)
@@ -249,6 +277,12 @@ int snd_pcm_drop(snd_pcm_t *)
 int snd_pcm_drain(snd_pcm_t *)
 {
     log_line("drain");
+    return fails("drain") ? -EIO : 0;
+}
+
+// snd_pcm_abort, from the SIGINT handler: nothing here waits.
+int snd_pcm_nonblock(snd_pcm_t *, int)
+{
     return 0;
 }
 
@@ -265,7 +299,11 @@ const char *snd_strerror(int err)
 
 const char *snd_pcm_format_name(snd_pcm_format_t format)
 {
-    return format == SND_PCM_FORMAT_S16_LE ? "S16_LE" : format == SND_PCM_FORMAT_S24_3LE ? "S24_3LE" : "?";
+    for (const auto &f : FORMATS) {
+        if (f.format == format)
+            return f.name;
+    }
+    return "?";
 }
 
 } // extern "C"

@@ -83,8 +83,8 @@ TEST(Probe, CanonicalHeadersOfBothWidths)
         WaveFields want;
     };
     const Case cases[] = {
-        {1, 44100, 16, 1000, {1, 2, 44100, 44, 500}},
-        {2, 48000, 24, 6000, {2, 3, 48000, 44, 1000}},
+        {1, 44100, 16, 1000, {44100, 2, 1, 44, 500, {1, 16}}},
+        {2, 48000, 24, 6000, {48000, 3, 2, 44, 1000, {1, 24}}},
     };
     for (const Case &c : cases) {
         WaveFields w{};

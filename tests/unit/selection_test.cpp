@@ -40,59 +40,36 @@ TEST(Seconds, WrapAround)
     EXPECT_EQ(wrap_sub(INT32_MIN, 1), INT32_MAX);
 }
 
-TEST(Jump, AheadAndBack)
+TEST(StepCommands, EachEndAndItsClips)
 {
-    Selection s{0, 44100};
-    s = jump_ahead(s, L);
-    EXPECT_EQ(s, (Selection{44100, 88200}));
-    EXPECT_EQ(jump_ahead(s, L), (Selection{88200, 132300}));
-    EXPECT_EQ(jump_back(s), (Selection{0, 44100}));
-    EXPECT_EQ(jump_back(Selection{0, 44100}), (Selection{0, 0}));
-    // Clipped at the end of the file.
-    EXPECT_EQ(jump_ahead(Selection{400000, 430000}, L), (Selection{430000, 441000}));
-}
-
-TEST(Jump, WrappedCandidatesCompareUnsigned)
-{
-    // 2E - S wraps negative: as unsigned it lies past the end.
-    EXPECT_EQ(jump_ahead(Selection{-2000000000, 1500000000}, L), (Selection{1500000000, 441000}));
-    // 2E - S is negative without wrapping: also past the end.
-    EXPECT_EQ(jump_ahead(Selection{100, -10}, L), (Selection{-10, 441000}));
-    // 2S - E wraps positive: it stays.
-    EXPECT_EQ(jump_back(Selection{-1500000000, 0}), (Selection{1294967296, -1500000000}));
-}
-
-TEST(Nudge, StartStopAndBoth)
-{
-    const int32_t N = 12000;
-    EXPECT_EQ(nudge_start_forward(Selection{0, 44100}, N), (Selection{12000, 44100}));
-    EXPECT_EQ(nudge_start_forward(Selection{40000, 44100}, N), (Selection{44100, 44100}));
-    EXPECT_EQ(nudge_start_backward(Selection{5000, 44100}, N), (Selection{0, 44100}));
-    EXPECT_EQ(nudge_stop_forward(Selection{0, 435000}, L, N), (Selection{0, 441000}));
-    EXPECT_EQ(nudge_stop_backward(Selection{100, 200}, N), (Selection{100, 100}));
-    EXPECT_EQ(nudge_stop_backward(Selection{100, 20000}, N), (Selection{100, 8000}));
-    EXPECT_EQ(nudge_both_forward(Selection{435000, 441000}, L, N), (Selection{447000, 441000}));
-    EXPECT_EQ(nudge_both_backward(Selection{5000, 8000}, N), (Selection{0, 0}));
-    EXPECT_EQ(nudge_both_backward(Selection{50000, 80000}, N), (Selection{38000, 68000}));
-}
-
-TEST(Nudge, WrapsWithoutUndefinedBehaviour)
-{
-    const int32_t N = 12000;
-    // S + N wraps negative: below the stop, so it is taken.
-    EXPECT_EQ(nudge_start_forward(Selection{INT32_MAX - 5, INT32_MAX}, N).start, INT32_MIN + 11994);
-    // E + N wraps negative: as unsigned it is past the end.
-    EXPECT_EQ(nudge_stop_forward(Selection{0, INT32_MAX - 5}, L, N).stop, 441000);
-    // S - N wraps positive and stays.
-    EXPECT_EQ(nudge_start_backward(Selection{INT32_MIN + 5, 0}, N).start, INT32_MAX - 11994);
-}
-
-TEST(StepCommand, OnlyExactWords)
-{
-    Selection s{0, 44100};
-    EXPECT_FALSE(apply_step_command("jj", &s, L, 12000));
-    EXPECT_FALSE(apply_step_command("nn", &s, L, 12000));
-    EXPECT_EQ(s, (Selection{0, 44100}));
-    EXPECT_TRUE(apply_step_command("no", &s, L, 12000));
-    EXPECT_EQ(s, (Selection{0, 56100}));
+    struct Row {
+        StepCommand step;
+        Selection from, to;
+    };
+    const Row rows[] = {
+        {jump_ahead, {0, 44100}, {44100, 88200}},
+        {jump_ahead, {44100, 88200}, {88200, 132300}},
+        {jump_ahead, {400000, 430000}, {430000, 441000}}, // clipped at the end
+        {jump_back, {44100, 88200}, {0, 44100}},
+        {jump_back, {0, 44100}, {0, 0}},
+        {nudge_start_forward, {0, 44100}, {12000, 44100}},
+        {nudge_start_forward, {40000, 44100}, {44100, 44100}},
+        {nudge_start_backward, {5000, 44100}, {0, 44100}},
+        {nudge_stop_forward, {0, 435000}, {0, 441000}},
+        {nudge_stop_backward, {100, 200}, {100, 100}},
+        {nudge_stop_backward, {100, 20000}, {100, 8000}},
+        {nudge_both_forward, {435000, 441000}, {447000, 441000}},
+        {nudge_both_backward, {5000, 8000}, {0, 0}},
+        {nudge_both_backward, {50000, 80000}, {38000, 68000}},
+        // Wrapped candidates: compared with the length as unsigned, a
+        // negative one lies past the end; elsewhere they are taken as they are.
+        {jump_ahead, {-2000000000, 1500000000}, {1500000000, 441000}},
+        {jump_ahead, {100, -10}, {-10, 441000}},
+        {jump_back, {-1500000000, 0}, {1294967296, -1500000000}},
+        {nudge_start_forward, {INT32_MAX - 5, INT32_MAX}, {INT32_MIN + 11994, INT32_MAX}},
+        {nudge_stop_forward, {0, INT32_MAX - 5}, {0, 441000}},
+        {nudge_start_backward, {INT32_MIN + 5, 0}, {INT32_MAX - 11994, 0}},
+    };
+    for (const Row &r : rows)
+        EXPECT_EQ(r.step(r.from, L, 12000), r.to) << r.from;
 }

@@ -1,0 +1,9 @@
+// The one way a check ends the process: a message, then an exit status.
+#pragma once
+#include <cstdio>
+
+// Prints the printf-style message on stream, then ends the process with
+// status. Every check that may end the run calls it, and keeps an _or_exit
+// name so that its callers can see it.
+[[noreturn]] void exit_with_message(std::FILE *stream, int status, const char *format, ...)
+    __attribute__((format(printf, 3, 4)));
