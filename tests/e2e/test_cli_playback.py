@@ -154,6 +154,23 @@ class Selection(CuedeckCase):
         r = self.run_cuedeck(self.device, "t.wav", "abc", "xyz", "px", "many", 0)
         self.assertEqual(r.out, play_header("0.00", "0.11") + "\n")
         self.assertEqual(self.played(), b"")
+        # What the C library takes from a number with more after it, and a word of warning.
+        r = self.run_cuedeck(self.device, "t.wav", "0:12.5", "0.05,5", "px", "", "x")
+        self.assertEqual(r.out, play_header("0.00", "0.05") + "\n")
+        self.assertEqual(r.err, "".join('Warning: %s "%s" is not a number; taken as %s.\n' % w for w in [
+            ("START", "0:12.5", "0"), ("STOP", "0.05,5", "0.05"), ("LOOPS", "", "0"),
+            ("CLOCK", "x", "0")]))
+
+    def test_output_that_goes_away_never_stops_the_audio(self):
+        data = counter_data(10000, 1, 2)
+        self.wav(data=data)
+        read, write = os.pipe()
+        os.close(read)
+        r = subprocess.run(RUNNER + [CUEDECK, self.device, "t.wav", "0", "0", "wx", "2"], stdout=write,
+                           stderr=subprocess.PIPE, cwd=self.dir, timeout=60)
+        os.close(write)
+        self.assertEqual(r.returncode, 0)
+        self.assertPlayed(model_pass(data, 2, 0, 10000) * 2)
 
 
 class FailuresAndPrompt(CuedeckCase):
@@ -196,6 +213,28 @@ class FailuresAndPrompt(CuedeckCase):
         self.assertEqual((r.rc, r.out),
                          (2, "The file called big.wav is 2 GiB or larger, or can't be measured!\n"))
 
+    def test_devices_that_refuse(self):
+        # A card that takes two channels only, as most small boards' hw:
+        # devices do, made of ALSA's own plugins.
+        conf = self.path("asound.conf")
+        with open(conf, "w") as f:
+            f.write('</usr/share/alsa/alsa.conf>\npcm.stereo_only { type multi; slaves.a.pcm { type '
+                    'file; slave.pcm "null"; file "%s"; format raw; } slaves.a.channels 2; bindings.0 '
+                    '{ slave a; channel 0; } bindings.1 { slave a; channel 1; } }\n' % self.raw)
+        env = {"ALSA_CONFIG_PATH": conf}
+        self.wav(frames=5000)
+        r = self.run_cuedeck("stereo_only", "t.wav", 0, 0, "wx", 1, 0, env=env)
+        self.assertEqual((r.rc, r.out), (1, ""))
+        self.assertEqual(r.err, "Unable to set the channel count to 1: the device takes 2\n(A plug "
+                         "device converts format, rate and channels: plughw:0,0 or default, for "
+                         "example.)\n")
+        self.assertEqual(self.played(), b"")
+        data = counter_data(5000, 2, 2)
+        self.wav(channels=2, data=data)
+        r = self.run_cuedeck("stereo_only", "t.wav", 0, 0, "wx", 1, 0, env=env)
+        self.assertEqual((r.rc, r.err), (0, ""))
+        self.assertPlayed(model_pass(data, 4, 0, 5000, period=2 * PERIOD))
+
     def test_unknown_device(self):
         self.wav(frames=10)
         r = self.run_cuedeck("nosuchdevice", "t.wav", 0, 0, "wx")
@@ -218,6 +257,11 @@ class FailuresAndPrompt(CuedeckCase):
             version = re.search(r"project\(cuedeck VERSION (\S+)", f.read()).group(1)
         r = self.run_cuedeck("--version")
         self.assertEqual((r.rc, r.out), (0, "cuedeck %s\n" % version))
+        for option in (["-D", "hw:0", "t.wav"], ["-v"]):  # no device name begins with "-"
+            r = self.run_cuedeck(*option, stdin=b"x")
+            self.assertEqual((r.rc, r.out), (2, ""))
+            self.assertTrue(r.err.startswith("Usage: cuedeck [DEVICE"), r.err)
+            self.assertIn("man -l man/cuedeck.1", r.err)
 
     def test_names_too_long_are_refused(self):
         self.wav(frames=10)

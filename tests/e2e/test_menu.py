@@ -182,6 +182,17 @@ class FileChangesBetweenPlays(CuedeckCase):
             self.assertTrue(out.endswith(menu("0.00", "0.23") +
                                          "WARNING: Wavefile %s has changed!  Restart the program.\n" % what))
 
+    def test_file_replaced_by_rename_plays_the_new_file(self):
+        s = self.start(10000)
+        other = counter_data(10000, 1, 2, first=30000)
+        with open(self.path("new.wav"), "wb") as f:
+            f.write(wav_bytes(data=other, before_data=b"LIST\x04\0\0\0abcd"))
+        os.rename(self.path("new.wav"), self.path("t.wav"))
+        s.send("w\nx\n")
+        rc, out = s.finish()
+        self.assertEqual(rc, 0)
+        self.assertPlayed(model_pass(other, 2, 0, 10000))
+
     def test_deleted_file_ends_with_status_2(self):
         s = self.start(10000)
         os.remove(self.path("t.wav"))
