@@ -3,6 +3,7 @@
 #include <alsa/asoundlib.h>
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 
 #include "player/interrupt.h"
 #include "util/fatal.h"
@@ -25,6 +26,33 @@ constexpr int MOST_FAILED_WRITES_IN_A_ROW = 4;
 
 // How long to wait for room in the device when a write said "try again".
 constexpr int ROOM_WAIT_MS = 1000;
+
+// What the player needs to remember of its one device between calls.
+struct DeviceState {
+    // A write that waits for room longer than two periods' time has found
+    // the device stalled (a stopped sound server, a hung card): it would
+    // not answer a drop either.
+    int64_t stallNs;
+    bool lastWriteStalled;
+    // A play stopped while the device stalled: its queued audio is dropped
+    // before the device is used again, not at once.
+    bool dropPending;
+};
+DeviceState state{};
+
+int64_t now_ns()
+{
+    struct timespec t {};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+}
+
+void drop_now(snd_pcm_t *handle)
+{
+    snd_pcm_drop(handle);
+    snd_pcm_prepare(handle); // a failure here shows in the next play's write
+    state.dropPending = false;
+}
 
 constexpr char WRITE_FAILED[] = "Unable to write to the playback device: %s\n";
 
@@ -95,16 +123,17 @@ void channels_kept_or_exit(snd_pcm_t *handle, snd_pcm_hw_params_t *params, unsig
 
 // The player keeps timing by the file's rate; another rate is played, at
 // another pitch and speed, but not without a word.
-void warn_of_another_rate(const snd_pcm_hw_params_t *params, unsigned int rate)
+// Returns the rate granted.
+unsigned int warn_of_another_rate(const snd_pcm_hw_params_t *params, unsigned int rate)
 {
     unsigned int granted = rate;
     snd_pcm_hw_params_get_rate(params, &granted, nullptr);
-    if (granted == rate)
-        return;
-    std::fprintf(stderr,
-                 "Warning: the device plays at %u Hz, not at the file's %u Hz: the sound is off in "
-                 "pitch and speed\n%s",
-                 granted, rate, PLUG_HINT);
+    if (granted != rate)
+        std::fprintf(stderr,
+                     "Warning: the device plays at %u Hz, not at the file's %u Hz: the sound is off "
+                     "in pitch and speed\n%s",
+                     granted, rate, PLUG_HINT);
+    return granted;
 }
 
 // After a failed write, makes the device ready to take the same frames
@@ -155,7 +184,8 @@ uint32_t pcm_configure_or_exit(PcmDevice *pcm, SampleEncoding encoding, uint32_t
     snd_pcm_hw_params_set_buffer_size_near(handle, params, &buffer);
     configured_or_exit(snd_pcm_hw_params(handle, params), "Unable to set hardware parameters: %s\n");
     snd_pcm_hw_params_get_period_size(params, &period, nullptr);
-    warn_of_another_rate(params, rate);
+    unsigned int granted = warn_of_another_rate(params, rate);
+    state.stallNs = granted > 0 ? 2 * int64_t{1000000000} * static_cast<int64_t>(period) / granted : 0;
     return period > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(period);
 }
 
@@ -163,6 +193,8 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer
                                      uint32_t frameBytes)
 {
     snd_pcm_t *handle = handle_of(pcm);
+    if (state.dropPending)
+        drop_now(handle);
     WriteResult result = WRITE_DONE;
     int failuresInARow = 0;
     while (frames > 0) {
@@ -170,7 +202,9 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer
         // took): that means stop, not try again.
         if (interrupted())
             return WRITE_STOPPED;
+        int64_t began = now_ns();
         snd_pcm_sframes_t written = snd_pcm_writei(handle, buffer, frames);
+        state.lastWriteStalled = now_ns() - began > state.stallNs;
         if (written > 0) {
             // A short count: the rest of the period follows in the next write.
             buffer += static_cast<uint32_t>(written) * frameBytes;
@@ -196,14 +230,17 @@ void pcm_abort(PcmDevice *pcm)
 
 void pcm_drop(PcmDevice *pcm)
 {
-    snd_pcm_t *handle = handle_of(pcm);
-    snd_pcm_drop(handle);
-    snd_pcm_prepare(handle); // a failure here shows in the next play's write
+    if (state.lastWriteStalled)
+        state.dropPending = true;
+    else
+        drop_now(handle_of(pcm));
 }
 
 void pcm_drain_and_close_or_exit(PcmDevice *pcm)
 {
     snd_pcm_t *handle = handle_of(pcm);
+    if (state.dropPending)
+        drop_now(handle);
     // What is still queued is part of the play: a drain that fails lost it.
     alsa_ok_or_exit(snd_pcm_drain(handle), WRITE_FAILED);
     snd_pcm_close(handle);

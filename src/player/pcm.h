@@ -43,7 +43,8 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer
 void pcm_abort(PcmDevice *pcm);
 
 // Drops whatever is still queued, at once, and makes the device ready for
-// the next play.
+// the next play. A device that stalled during the last write would not
+// answer: it is dropped before it is next written or drained instead.
 void pcm_drop(PcmDevice *pcm);
 
 // Waits until everything queued has played, then closes the device. A drain
