@@ -1,5 +1,5 @@
 """A file that another program changes while a long play is running. The
-device is the test double, paced at 5 ms per period, so that the play lasts
+device is the test double, paced at 2 ms per period, so that the play lasts
 long enough to act during it."""
 
 import os
@@ -7,7 +7,7 @@ import os
 from harness import CuedeckCase, Session, counter_data, menu, wav_bytes
 
 PERIOD = 1000
-FRAMES = 40000  # 40 periods of 16-bit mono at 8000 Hz: 5 s of audio, 0.2 s of play
+FRAMES = 40000  # 40 periods of 16-bit mono at 8000 Hz: 5 s of audio, 0.08 s of play
 
 
 class ChangesDuringAPlay(CuedeckCase):
@@ -20,7 +20,7 @@ class ChangesDuringAPlay(CuedeckCase):
     def play_and_change(self, change, then):
         """Starts a play, applies change a few periods in, waits for the
         play to end, sends `then`; returns (status, output)."""
-        env = {"CUEDECK_FAKE_PERIOD": str(PERIOD), "CUEDECK_FAKE_DELAY_MS": "5",
+        env = {"CUEDECK_FAKE_PERIOD": str(PERIOD), "CUEDECK_FAKE_DELAY_MS": "2",
                "CUEDECK_FAKE_OUT": self.out}
         s = Session(self, "d", "t.wav", 0, 0, "p", 1, 1, env=env, fake=True)
         s.expect("\rclock = 0.50 sec")

@@ -72,6 +72,8 @@ class SoundServer(CuedeckCase):
     def setUp(self):
         super().setUp()
         self.device = "pulse:S"
+        if self.server.poll() is not None:  # a test ended it
+            type(self).start_server()
         # The sink has gone quiet after the last test: a fresh stretch of
         # silence (about 50 ms) came after it.
         start = os.path.getsize(self.capture)
@@ -113,13 +115,13 @@ class SoundServer(CuedeckCase):
         self.assertEqual(rest.count(0), len(rest), "something else was heard")
 
     def test_plays_in_real_time(self):
-        data = counter_data(RATE, 2, 2)
+        data = counter_data(RATE // 4, 2, 2)
         self.wav(rate=RATE, channels=2, data=data)
         began = time.monotonic()
         r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 1, 0, env=self.env)
         wall = time.monotonic() - began
         self.assertEqual(r.rc, 0)
-        played = len(model_pass(data, FRAME_BYTES, 0, RATE)) / FRAME_BYTES / RATE
+        played = len(model_pass(data, FRAME_BYTES, 0, RATE // 4)) / FRAME_BYTES / RATE
         self.assertGreater(wall, played - 0.05)
         self.assertLess(wall, played + 0.5)
         self.assertHeardInOrder(data)
@@ -127,22 +129,22 @@ class SoundServer(CuedeckCase):
     def test_play_after_the_device_ran_dry_starts_at_its_start(self):
         data = counter_data(RATE, 2, 2)
         self.wav(rate=RATE, channels=2, data=data)
-        s = Session(self, self.device, "t.wav", 0.25, 0.5, "p", 1, 0, env=self.env)
-        s.expect(menu("0.25", "0.50"))
-        selection = model_pass(data, FRAME_BYTES, RATE // 4, RATE // 2)
+        s = Session(self, self.device, "t.wav", 0.25, 0.3, "p", 1, 0, env=self.env)
+        s.expect(menu("0.25", "0.30"))
+        selection = model_pass(data, FRAME_BYTES, RATE // 4, 3 * RATE // 10)
         self.heard(selection)  # and all queued audio with it: the device ran dry
-        time.sleep(0.2)
+        time.sleep(0.1)
         s.send("p\nx\n")
         rc, out = s.finish()
         self.assertEqual(rc, 0)
         self.assertHeardInOrder(selection, selection)
 
     def test_loops_play_back_to_back(self):
-        data = counter_data(5000, 2, 2)
+        data = counter_data(3000, 2, 2)
         self.wav(rate=RATE, channels=2, data=data)
         r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 3, 0, env=self.env)
         self.assertEqual(r.rc, 0)
-        self.assertHeardInOrder(model_pass(data, FRAME_BYTES, 0, 5000) * 3)
+        self.assertHeardInOrder(model_pass(data, FRAME_BYTES, 0, 3000) * 3)
 
     def test_ctrl_c_stops_a_play_at_once_and_keeps_the_selection(self):
         data = counter_data(3 * RATE, 2, 2)
@@ -157,11 +159,11 @@ class SoundServer(CuedeckCase):
             with self.subTest(stalled=stalled):
                 s.send("p\n")
                 s.expect("stop  = 2.50 sec\n\nLoops remaining: 2\n")
-                time.sleep(0.3)
+                time.sleep(0.15)
                 if stalled:
                     self.server.send_signal(signal.SIGSTOP)
                     self.addCleanup(self.server.send_signal, signal.SIGCONT)
-                    time.sleep(0.5)
+                    time.sleep(0.3)
                 interrupted = time.monotonic()
                 s.proc.send_signal(signal.SIGINT)
                 s.expect(menu("0.50", "2.50", 3))
@@ -169,26 +171,25 @@ class SoundServer(CuedeckCase):
                 self.server.send_signal(signal.SIGCONT)
         # The next play is whole from its start frame.
         mark = os.path.getsize(self.capture)
-        s.send("nn 0 l 1 o 0.7 p x\n")
+        s.send("nn 0 l 1 o 0.55 p x\n")
         s.expect("Current Nudge Amount = 500 samples")
         rc, out = s.finish()
         self.assertEqual(rc, 0)
         self.assertNotIn("Loops remaining: 1", out)
         self.mark = mark
-        self.heard(model_pass(data, FRAME_BYTES, RATE // 2, 7 * RATE // 10))
+        self.heard(model_pass(data, FRAME_BYTES, RATE // 2, 55 * RATE // 100))
 
     def test_ctrl_c_ends_a_scripted_play(self):
         self.wav(rate=RATE, channels=2, frames=3 * RATE)
         program = self.launch("t.wav", 0, 0, "wx")
-        time.sleep(0.5)
+        time.sleep(0.2)
         program.send_signal(signal.SIGINT)
         self.assertEqual(program.wait(timeout=5), -signal.SIGINT)
 
     def test_server_gone_mid_play_ends_with_status_1(self):
-        self.addCleanup(self.start_server)
         self.wav(rate=RATE, channels=2, frames=3 * RATE)
         program = self.launch("t.wav", 0, 0, "wx", 20000, 0, stderr=subprocess.PIPE)
-        time.sleep(0.5)
+        time.sleep(0.3)
         self.stop_server()
         killed = time.monotonic()
         with program.stderr:
