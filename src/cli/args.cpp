@@ -87,16 +87,12 @@ int32_t whole_argument(const char *name, const char *arg)
 // habit of other players) gets the usage rather than a search for a device.
 void answer_options_or_exit(const char *arg)
 {
-    if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-        print_usage(stdout);
-        std::exit(0);
-    }
+    if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)
+        exit_with_message(stdout, 0, "%s", usage_text());
     if (std::strcmp(arg, "--version") == 0)
         exit_with_message(stdout, 0, "cuedeck %s\n", CUEDECK_VERSION);
-    if (arg[0] == '-') {
-        print_usage(stderr);
-        std::exit(2);
-    }
+    if (arg[0] == '-')
+        exit_with_message(stderr, 2, "%s", usage_text());
 }
 
 } // namespace

@@ -28,34 +28,32 @@ void Help()
     std::puts("The 7th argument if set to 0 hides the clock");
 }
 
-void print_usage(std::FILE *stream)
+const char *usage_text()
 {
-    std::fputs(
-        "Usage: cuedeck [DEVICE [FILE [START [STOP [COMMAND [LOOPS [CLOCK]]]]]]]\n"
-        "       cuedeck --help | -h | --version\n"
-        "\n"
-        "Plays a wave file (PCM of 8, 16, 24 or 32 bits, floating point, A-law or\n"
-        "mu-law), or a chosen stretch of it, on an ALSA playback device. Arguments\n"
-        "are positional: to give the 3rd, give the 1st and 2nd too.\n"
-        "\n"
-        "  DEVICE   ALSA PCM device, e.g. plughw:0,0; d (or none) means default\n"
-        "  FILE     the wave file; without it, cuedeck asks for one\n"
-        "  START    start time in seconds; 0 (or none) is the beginning\n"
-        "  STOP     stop time in seconds; 0 (or none) is the end of the file\n"
-        "  COMMAND  a first command, run before the menu; px plays START to STOP and\n"
-        "           exits, wx plays the whole file and exits\n"
-        "  LOOPS    how many times to play the selection; 1 if none\n"
-        "  CLOCK    0 hides the running clock\n"
-        "\n"
-        "Examples:\n"
-        "  cuedeck d song.wav 0 0 wx                the whole file once\n"
-        "  cuedeck d song.wav 12.5 20 px            12.5 s to 20 s once\n"
-        "  cuedeck plughw:0,0 song.wav 0 0 wx 3 0   the whole file three times, no clock\n"
-        "\n"
-        "Ctrl-C during a play that returns to the menu stops the play and keeps the\n"
-        "selection; anywhere else, and during px and wx, it ends cuedeck.\n"
-        "\n"
-        "The menu and everything else: man cuedeck (or, in the source tree,\n"
-        "man -l man/cuedeck.1)\n",
-        stream);
+    return "Usage: cuedeck [DEVICE [FILE [START [STOP [COMMAND [LOOPS [CLOCK]]]]]]]\n"
+           "       cuedeck --help | -h | --version\n"
+           "\n"
+           "Plays a wave file (PCM of 8, 16, 24 or 32 bits, floating point, A-law or\n"
+           "mu-law), or a chosen stretch of it, on an ALSA playback device. Arguments\n"
+           "are positional: to give the 3rd, give the 1st and 2nd too.\n"
+           "\n"
+           "  DEVICE   ALSA PCM device, e.g. plughw:0,0; d (or none) means default\n"
+           "  FILE     the wave file; without it, cuedeck asks for one\n"
+           "  START    start time in seconds; 0 (or none) is the beginning\n"
+           "  STOP     stop time in seconds; 0 (or none) is the end of the file\n"
+           "  COMMAND  a first command, run before the menu; px plays START to STOP and\n"
+           "           exits, wx plays the whole file and exits\n"
+           "  LOOPS    how many times to play the selection; 1 if none\n"
+           "  CLOCK    0 hides the running clock\n"
+           "\n"
+           "Examples:\n"
+           "  cuedeck d song.wav 0 0 wx                the whole file once\n"
+           "  cuedeck d song.wav 12.5 20 px            12.5 s to 20 s once\n"
+           "  cuedeck plughw:0,0 song.wav 0 0 wx 3 0   the whole file three times, no clock\n"
+           "\n"
+           "Ctrl-C during a play that returns to the menu stops the play and keeps the\n"
+           "selection; anywhere else, and during px and wx, it ends cuedeck.\n"
+           "\n"
+           "The menu and everything else: man cuedeck (or, in the source tree,\n"
+           "man -l man/cuedeck.1)\n";
 }

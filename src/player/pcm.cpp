@@ -2,10 +2,10 @@
 
 #include <alsa/asoundlib.h>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 
-#include "player/interrupt.h"
 #include "util/fatal.h"
 
 namespace {
@@ -39,6 +39,9 @@ struct DeviceState {
     bool dropPending;
 };
 DeviceState state{};
+
+// Set by pcm_abort, from a signal handler; cleared when the play is dropped.
+volatile std::sig_atomic_t abortRequested = 0;
 
 int64_t now_ns()
 {
@@ -198,9 +201,9 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer
     WriteResult result = WRITE_DONE;
     int failuresInARow = 0;
     while (frames > 0) {
-        // Ctrl-C aborts a waiting write (it returns -EINTR, or the frames it
+        // An abort ends a waiting write (it returns -EINTR, or the frames it
         // took): that means stop, not try again.
-        if (interrupted())
+        if (abortRequested != 0)
             return WRITE_STOPPED;
         int64_t began = now_ns();
         snd_pcm_sframes_t written = snd_pcm_writei(handle, buffer, frames);
@@ -225,11 +228,13 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer
 
 void pcm_abort(PcmDevice *pcm)
 {
+    abortRequested = 1;
     snd_pcm_abort(handle_of(pcm));
 }
 
 void pcm_drop(PcmDevice *pcm)
 {
+    abortRequested = 0;
     if (state.lastWriteStalled)
         state.dropPending = true;
     else

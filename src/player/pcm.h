@@ -26,11 +26,11 @@ uint32_t pcm_configure_or_exit(PcmDevice *pcm, SampleEncoding encoding, uint32_t
 enum WriteResult {
     WRITE_DONE,
     WRITE_DONE_AFTER_UNDERRUN, // the device had run dry first: a gap was heard
-    WRITE_STOPPED,             // Ctrl-C came; the rest of the period was not written
+    WRITE_STOPPED,             // pcm_abort came; the rest of the period was not written
 };
 
 // Writes one period of frames (frameBytes each, blocking) until every frame
-// of it is out, unless Ctrl-C stops it. An underrun, a suspend or an
+// of it is out, unless pcm_abort stops it. An underrun, a suspend or an
 // interrupted wait is recovered and the same frames written again, so no
 // audio is lost. An error that can't be recovered, or writes that keep
 // failing, print "Unable to write to the playback device: ..." on standard
@@ -38,12 +38,13 @@ enum WriteResult {
 WriteResult pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer, uint32_t frames,
                                      uint32_t frameBytes);
 
-// Makes a write that is waiting for the device return at once. Safe to call
-// from a signal handler.
+// Stops the play: a write that is waiting for the device returns at once,
+// and no later write starts until pcm_drop. Safe to call from a signal
+// handler.
 void pcm_abort(PcmDevice *pcm);
 
 // Drops whatever is still queued, at once, and makes the device ready for
-// the next play. A device that stalled during the last write would not
+// the next play, writes included. A device that stalled during the last write would not
 // answer: it is dropped before it is next written or drained instead.
 void pcm_drop(PcmDevice *pcm);
 

@@ -172,7 +172,7 @@ class FileChangesBetweenPlays(CuedeckCase):
 
     def test_changed_format_ends_the_program(self):
         cases = [({"rate": 48000}, "samplerate"), ({"bits": 24}, "bit depth"),
-                 ({"channels": 2}, "channel number")]
+                 ({"channels": 2}, "channel number"), ({"tag": 3, "extensible": True}, "sample format")]
         for change, what in cases:
             s = self.start(10000)
             self.rewrite(frames=10000, **change)
