@@ -64,12 +64,6 @@ class Commands(MenuCase):
         self.assertTrue(r.out.endswith("Enter number of loops.\n" +
                                        menu("0.00", "1.00", 2147483647) * 2 + "\n"))
 
-    def test_loops_play_back_to_back(self):
-        r = self.session("o 0.05 l 2 p x")
-        self.assertIn(play_header("0.00", "0.05") + "\nLoops remaining: 1\n\nLoops remaining: 0\n\n",
-                      r.out)
-        self.assertPlayed(self.data[:PERIOD * 2] * 2)
-
     def test_additional_commands_then_the_menu(self):
         r = self.session("+ x")
         self.assertEqual(r.out, menu("0.00", "1.00") + ADDITIONAL + menu("0.00", "1.00") + "\n")
@@ -110,9 +104,10 @@ class FirstCommand(MenuCase):
                          OUT + menu("0.10", "0.20") + play_header("0.10", "0.20") + "\n")
         self.assertPlayed(self.data[4410 * 2:(4410 + 2 * PERIOD) * 2])
 
-    def test_start_alone_from_the_command_line(self):
-        r = self.run_cuedeck(self.device, "t.wav", 0.5, stdin=b"x")
-        self.assertEqual(r.out, menu("0.50", "1.00") + "\n")
+    def test_start_and_stop_alone_from_the_command_line(self):
+        for args, start, stop in (([0.5], "0.50", "1.00"), ([0.5, 0.7], "0.50", "0.70")):
+            r = self.run_cuedeck(self.device, "t.wav", *args, stdin=b"x")
+            self.assertEqual(r.out, menu(start, stop) + "\n")
 
     def test_p_plays_then_the_menu(self):
         r = self.session("x", 0, 0.05, "p")
