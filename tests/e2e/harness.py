@@ -91,7 +91,7 @@ class CuedeckCase(unittest.TestCase):
             f.write(wav_bytes(**kw))
         return p
 
-    def run_cuedeck(self, *args, stdin=b"", fake=False, env=None, timeout=60):
+    def run_cuedeck(self, *args, stdin=b"", fake=False, env=None, timeout=30):
         program = CUEDECK_FAKE if fake else CUEDECK
         full_env = dict(os.environ)
         full_env.update(env or {})
@@ -146,7 +146,7 @@ class Session:
         self.out = b""
         self.seen = 0
 
-    def expect(self, text, timeout=20):
+    def expect(self, text, timeout=8):
         """Waits until text appears in the output after what was last expected."""
         import select
         import time
@@ -170,7 +170,7 @@ class Session:
         self.proc.stdin.write(words.encode())
         self.proc.stdin.flush()
 
-    def finish(self, timeout=20):
+    def finish(self, timeout=10):
         """Closes the input, waits for the end; returns (status, all output)."""
         self.proc.stdin.close()
         rc = self.proc.wait(timeout=timeout)
