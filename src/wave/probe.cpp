@@ -70,8 +70,14 @@ ProbeResult probe_header(const unsigned char *head, uint32_t headBytes, uint32_t
     uint32_t dataSize = Assem4(head + data + 4);
 
     uint32_t frameBytes = w.channels * w.bytesPerSample;
-    if (frameBytes == 0)
-        return PROBE_EMPTY_FRAME;
+    if (frameBytes == 0) {
+        // Compressed samples (4-bit ADPCM, say) have no whole bytes: their
+        // format tag, which the player refuses, is what to report.
+        if (w.channels == 0 || tag_is_played(w.format.tag))
+            return PROBE_EMPTY_FRAME;
+        *out = w;
+        return PROBE_OK;
+    }
     // Headers written before the recording ended carry a placeholder or stale
     // size (often 0xFFFFFFFF): only the whole frames actually present count.
     w.length = dataSize / frameBytes;

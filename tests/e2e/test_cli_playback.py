@@ -214,6 +214,8 @@ class FailuresAndPrompt(CuedeckCase):
             (wav_bytes(bits=16, frames=10, tag=0x11, extensible=True), ["null", bad, 0, 0, "wx"], b"", 2,
              "Can't play this wave file: its samples are encoded as format 0x0011; only PCM, "
              "floating-point, A-law and mu-law samples are supported!\n", ""),
+            (wav_bytes(bits=4, frames=10, tag=0x11), ["null", bad, 0, 0, "wx"], b"", 2,
+             ("has", "encoded as format 0x0011;"), ""),  # IMA ADPCM: 4 bits a sample
             (wav_bytes(bits=16, frames=10, tag=3), ["null", bad, 0, 0, "wx"], b"", 2,
              "Can't play this wave file: format 0x0003 has no 16-bit samples!\n", ""),
             (wav_bytes(bits=20, frames=10), ["null", bad, 0, 0, "wx"], b"", 2,
