@@ -3,6 +3,7 @@ pattern, a runner for the built program, and the model of which bytes a play
 sends to the device."""
 
 import os
+import resource
 import shutil
 import struct
 import subprocess
@@ -63,6 +64,13 @@ def model_pass(data, frame_bytes, start, stop, period=PERIOD, silence=b"\0"):
     return bytes(out)
 
 
+MOST_OUTPUT = 64 << 20
+
+
+def limit_output():
+    resource.setrlimit(resource.RLIMIT_FSIZE, (MOST_OUTPUT, MOST_OUTPUT))
+
+
 class Result:
     def __init__(self, proc):
         self.rc = proc.returncode
@@ -95,9 +103,15 @@ class CuedeckCase(unittest.TestCase):
         program = CUEDECK_FAKE if fake else CUEDECK
         full_env = dict(os.environ)
         full_env.update(env or {})
-        proc = subprocess.run(RUNNER + [program] + [str(a) for a in args],
-                              input=stdin, capture_output=True, timeout=timeout,
-                              env=full_env, cwd=self.dir)
+        # The output goes to files of at most MOST_OUTPUT bytes: a program
+        # that prints without end is stopped (SIGXFSZ), not held in memory.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            proc = subprocess.run(RUNNER + [program] + [str(a) for a in args],
+                                  input=stdin, stdout=out, stderr=err, timeout=timeout,
+                                  env=full_env, cwd=self.dir, preexec_fn=limit_output)
+            for f in (out, err):
+                f.seek(0)
+            proc.stdout, proc.stderr = out.read(), err.read()
         return Result(proc)
 
     def played(self, path=None):
@@ -164,6 +178,8 @@ class Session:
             if not chunk:
                 raise AssertionError("output ended before %r; output: %r" % (text, self.out))
             self.out += chunk
+            if len(self.out) > MOST_OUTPUT:
+                raise AssertionError("output without end, waiting for %r" % text)
         self.seen = self.out.find(want, self.seen) + len(want)
 
     def send(self, words):
