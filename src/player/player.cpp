@@ -87,10 +87,10 @@ void open_data_or_exit(Player *p)
 void follow_replaced_file_or_exit(Player *p)
 {
     struct stat named {};
-    struct stat open {};
-    if (stat(p->fileName, &named) != 0 || fstat(fileno(p->data), &open) != 0)
+    struct stat opened {};
+    if (stat(p->fileName, &named) != 0 || fstat(fileno(p->data), &opened) != 0)
         return; // the probe has just found it; nothing better to read
-    if (named.st_dev == open.st_dev && named.st_ino == open.st_ino)
+    if (named.st_dev == opened.st_dev && named.st_ino == opened.st_ino)
         return;
     std::fclose(p->data);
     open_data_or_exit(p);
