@@ -99,16 +99,24 @@ class CuedeckCase(unittest.TestCase):
             f.write(wav_bytes(**kw))
         return p
 
-    def run_cuedeck(self, *args, stdin=b"", fake=False, env=None, timeout=30):
+    def run_cuedeck(self, *args, stdin=b"", fake=False, env=None, timeout=30, stdout=None,
+                    before=None):
+        """Runs the program to its end. Its standard output goes to stdout
+        when given; before, when given, runs in the child before the program."""
         program = CUEDECK_FAKE if fake else CUEDECK
         full_env = dict(os.environ)
         full_env.update(env or {})
+
+        def prepare():
+            limit_output()
+            if before:
+                before()
         # The output goes to files of at most MOST_OUTPUT bytes: a program
         # that prints without end is stopped (SIGXFSZ), not held in memory.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             proc = subprocess.run(RUNNER + [program] + [str(a) for a in args],
-                                  input=stdin, stdout=out, stderr=err, timeout=timeout,
-                                  env=full_env, cwd=self.dir, preexec_fn=limit_output)
+                                  input=stdin, stdout=out if stdout is None else stdout, stderr=err,
+                                  timeout=timeout, env=full_env, cwd=self.dir, preexec_fn=prepare)
             for f in (out, err):
                 f.seek(0)
             proc.stdout, proc.stderr = out.read(), err.read()

@@ -2,9 +2,8 @@
 
 import os
 import re
-import subprocess
 
-from harness import (CUEDECK, HERE, RUNNER, CuedeckCase, counter_data, model_pass, play_header,
+from harness import (HERE, CuedeckCase, counter_data, model_pass, play_header,
                      wav_bytes, PERIOD)
 
 HELP = ("\n\nThis program will play mono or stereo, 16 or 24 bit wave files.\n"
@@ -172,10 +171,9 @@ class Selection(CuedeckCase):
         self.wav(data=data)
         read, write = os.pipe()
         os.close(read)
-        r = subprocess.run(RUNNER + [CUEDECK, self.device, "t.wav", "0", "0", "wx", "2"], stdout=write,
-                           stderr=subprocess.PIPE, cwd=self.dir, timeout=60)
+        r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 2, stdout=write)
         os.close(write)
-        self.assertEqual(r.returncode, 0)
+        self.assertEqual(r.rc, 0)
         self.assertPlayed(model_pass(data, 2, 0, 10000) * 2)
 
 
@@ -295,8 +293,7 @@ class FailuresAndPrompt(CuedeckCase):
         # With descriptor 0 closed, the wave file would be opened on it and its
         # bytes read as commands: here a chunk that spells " wx ".
         self.wav(frames=1000, before_data=b"LIST\x04\0\0\0 wx ")
-        r = subprocess.run(RUNNER + [CUEDECK, self.device, "t.wav"], cwd=self.dir, capture_output=True,
-                           timeout=60, preexec_fn=lambda: os.close(0))
-        self.assertEqual(r.returncode, 0)
-        self.assertNotIn(b"Playing...", r.stdout)
+        r = self.run_cuedeck(self.device, "t.wav", before=lambda: os.close(0))
+        self.assertEqual(r.rc, 0)
+        self.assertNotIn("Playing...", r.out)
         self.assertEqual(self.played(), b"")
