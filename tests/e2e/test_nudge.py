@@ -44,6 +44,10 @@ class Nudging(CuedeckCase):
             ("B B x", 0.5, 0.6, ["0.50 to 0.60", "0.23 to 0.33", "0.00 to 0.06"], "", b""),
             # 0, negative numbers and words keep the amount; so does a number past the range.
             ("nn 0 nn -5 nn 500 nn abc nn 99999999999 x", 0, 1, [one] * 7, amounts, b""),
+            # None of the words ends the run after the next play: the menu follows it.
+            ("+ l 1 j J n b N B no bo o 0.05 p x", 0, 1, [one] * 3 + [
+                "1.00 to 2.00", one, "0.27 to 1.00", one, "0.27 to 1.27", one, "0.00 to 1.27", one] +
+             ["0.00 to 0.05"] * 2, play_header("0.00", "0.05"), self.data[:PERIOD * 2]),
             # One frame, which the menu's two decimals can't show but the played bytes do.
             ("nn 1 n p x", 0, 0.05, ["0.00 to 0.05"] * 4, play_header("0.00", "0.05"),
              self.data[2:(1 + PERIOD) * 2]),
