@@ -12,7 +12,8 @@ import tempfile
 import time
 import unittest
 
-from harness import CUEDECK, HERE, RUNNER, CuedeckCase, Session, counter_data, menu, model_pass
+from harness import (CUEDECK, HERE, RUNNER, CuedeckCase, Session, counter_data, menu, model_pass,
+                     play_header)
 
 RATE = 44100
 FRAME_BYTES = 4  # 16-bit stereo, as the sink plays: no conversion on the way
@@ -188,13 +189,17 @@ class SoundServer(CuedeckCase):
                     self.assertLess(len(heard) / FRAME_BYTES / RATE, 0.2)
         # The next play is whole from its start frame.
         mark = os.path.getsize(self.capture)
-        s.send("nn 0 l 1 o 0.55 p x\n")
+        s.send("nn 0 l 1 o 0.55 p\n")
         s.expect("Current Nudge Amount = 500 samples")
-        rc, out = s.finish()
-        self.assertEqual(rc, 0)
-        self.assertNotIn("Loops remaining: 1", out)
+        s.expect(play_header("0.50", "0.55"))
+        s.expect(menu("0.50", "0.55"))
         self.mark = mark
         self.heard(model_pass(data, FRAME_BYTES, RATE // 2, 55 * RATE // 100))
+        # Back at the menu, Ctrl-C ends the program again.
+        s.proc.send_signal(signal.SIGINT)
+        rc, out = s.finish()
+        self.assertEqual(rc, -signal.SIGINT)
+        self.assertNotIn("Loops remaining: 1", out)
 
     def test_ctrl_c_ends_a_scripted_play(self):
         self.wav(rate=RATE, channels=2, frames=3 * RATE)
