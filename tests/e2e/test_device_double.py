@@ -54,21 +54,26 @@ class DeviceDouble(CuedeckCase):
         self.wav(data=data)
         whole = model_pass(data, 2, 0, 10000) * 2
         lost = "Unable to write to the playback device: %s\n"
-        rows = [
+        gap = "Warning: the playback device ran dry during the play (an underrun): a gap was heard\n"
+        rows = [  # settings, status, standard error, frames played, recoveries and waits
             # An underrun at the first write follows a wait at the menu and
             # loses nothing; one mid-play is a gap, told once.
-            ({"writes": "1=EPIPE"}, 0, "", whole),
-            ({"writes": "1=EPIPE,3=EPIPE,5=EPIPE"}, 0, "Warning: the playback device ran dry during "
-             "the play (an underrun): a gap was heard\n", whole),
-            ({"writes": "2=ESTRPIPE"}, 0, "", whole),       # a suspend
-            ({"writes": "2=EINTR,3=EAGAIN,4=zero"}, 0, "", whole),
-            ({"writes": "2=short,3=short"}, 0, "", whole),
-            ({"writes": "2=ENODEV"}, 1, lost % "No such device", whole[:PERIOD * 2]),
+            ({"writes": "1=EPIPE"}, 0, "", whole, ["recover EPIPE silent"]),
+            ({"writes": "1=EPIPE,3=EPIPE,5=EPIPE"}, 0, gap, whole, ["recover EPIPE silent"] * 3),
+            ({"writes": "2=ESTRPIPE"}, 0, "", whole, ["recover ESTRPIPE silent"]),  # a suspend
+            # Nothing taken is "try again": the device is waited for, not recovered.
+            ({"writes": "2=EINTR,3=EAGAIN,4=zero"}, 0, "", whole,
+             ["recover EINTR silent", "wait 1000", "wait 1000"]),
+            ({"writes": "2=short,3=short"}, 0, "", whole, []),
+            ({"writes": "2=ENODEV"}, 1, lost % "No such device", whole[:PERIOD * 2],
+             ["recover ENODEV silent"]),
             ({"writes": "2=ESTRPIPE", "recover": "fail"}, 1, lost % "Streams pipe error",
-             whole[:PERIOD * 2]),
-            ({"writes": "2+=EPIPE"}, 1, lost % "Broken pipe", whole[:PERIOD * 2]),
+             whole[:PERIOD * 2], ["recover ESTRPIPE silent"]),
+            # Four recoveries; the fifth failure in a row ends the run.
+            ({"writes": "2+=EPIPE"}, 1, lost % "Broken pipe", whole[:PERIOD * 2],
+             ["recover EPIPE silent"] * 4),
         ]
-        for settings, rc, err, frames in rows:
+        for settings, rc, err, frames, recoveries in rows:
             with self.subTest(settings):
                 for f in (self.out, self.log):
                     if os.path.exists(f):
@@ -76,6 +81,8 @@ class DeviceDouble(CuedeckCase):
                 r = self.run_fake("d", "t.wav", 0, 0, "wx", 2, 0, **settings)
                 self.assertEqual((r.rc, r.err), (rc, err))
                 self.assertPlayed(frames, self.out)
+                self.assertEqual([c for c in self.calls() if c.startswith(("recover", "wait"))],
+                                 recoveries)
 
     def test_other_period_grants(self):
         data = counter_data(3000, 1, 2)

@@ -33,13 +33,13 @@ class MenuCase(CuedeckCase):
 
 
 class Commands(MenuCase):
-    def test_in_and_out_then_play(self):
-        r = self.session("i 0.1 o 0.2 p x")
+    def test_in_and_out_then_play_then_play_and_end(self):
+        r = self.session("i 0.1 o 0.2 p px")
         self.assertEqual(r.rc, 0)
         self.assertEqual(r.out, menu("0.00", "1.00") + IN + menu("0.10", "1.00") + OUT +
                          menu("0.10", "0.20") + play_header("0.10", "0.20") + "\n" +
-                         menu("0.10", "0.20") + "\n")
-        self.assertPlayed(self.data[4410 * 2:(4410 + 2 * PERIOD) * 2])
+                         menu("0.10", "0.20") + play_header("0.10", "0.20") + "\n")
+        self.assertPlayed(self.data[4410 * 2:(4410 + 2 * PERIOD) * 2] * 2)
 
     def test_whole_file_after_in_and_out(self):
         r = self.session("i\n0.1\no\n0.2\nw\nx\n")

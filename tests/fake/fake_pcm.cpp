@@ -248,17 +248,17 @@ snd_pcm_sframes_t snd_pcm_writei(snd_pcm_t *, const void *buffer, snd_pcm_uframe
 
 // As the library's: underruns and suspends are cleared, interrupted waits
 // need nothing, any other error comes back.
-int snd_pcm_recover(snd_pcm_t *, int err, int)
+int snd_pcm_recover(snd_pcm_t *, int err, int silent)
 {
-    log_line("recover " + error_name(-err));
+    log_line("recover " + error_name(-err) + (silent != 0 ? " silent" : ""));
     if (std::strcmp(setting("CUEDECK_FAKE_RECOVER"), "fail") == 0)
         return err;
     return err == -EPIPE || err == -ESTRPIPE || err == -EINTR ? 0 : err;
 }
 
-int snd_pcm_wait(snd_pcm_t *, int)
+int snd_pcm_wait(snd_pcm_t *, int timeout)
 {
-    log_line("wait");
+    log_line("wait " + std::to_string(timeout));
     return 1;
 }
 
