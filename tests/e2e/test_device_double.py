@@ -59,12 +59,16 @@ class DeviceDouble(CuedeckCase):
             # An underrun at the first write follows a wait at the menu and
             # loses nothing; one mid-play is a gap, told once.
             ({"writes": "1=EPIPE"}, 0, "", whole, ["recover EPIPE silent"]),
-            ({"writes": "1=EPIPE,3=EPIPE,5=EPIPE"}, 0, gap, whole, ["recover EPIPE silent"] * 3),
+            # Failures that a good write parts are not in a row.
+            ({"writes": "1=EPIPE,3=EPIPE,5=EPIPE,7=EPIPE,9=EPIPE"}, 0, gap, whole,
+             ["recover EPIPE silent"] * 5),
             ({"writes": "2=ESTRPIPE"}, 0, "", whole, ["recover ESTRPIPE silent"]),  # a suspend
             # Nothing taken is "try again": the device is waited for, not recovered.
             ({"writes": "2=EINTR,3=EAGAIN,4=zero"}, 0, "", whole,
              ["recover EINTR silent", "wait 1000", "wait 1000"]),
             ({"writes": "2=short,3=short"}, 0, "", whole, []),
+            # Down to the last frame of a period of three.
+            ({"writes": "1=short,2=short", "period": 3}, 0, "", model_pass(data, 2, 0, 10000, 3) * 2, []),
             ({"writes": "2=ENODEV"}, 1, lost % "No such device", whole[:PERIOD * 2],
              ["recover ENODEV silent"]),
             ({"writes": "2=ESTRPIPE", "recover": "fail"}, 1, lost % "Streams pipe error",
