@@ -2,8 +2,10 @@
 calls: refused settings, underruns, other grants, and the call order."""
 
 import os
+import signal
+import time
 
-from harness import CuedeckCase, counter_data, model_pass, PERIOD
+from harness import CuedeckCase, Session, counter_data, menu, model_pass, PERIOD
 
 
 class DeviceDouble(CuedeckCase):
@@ -97,6 +99,27 @@ class DeviceDouble(CuedeckCase):
         self.assertPlayed(data, self.out)
 
     def test_period_buffer_too_large(self):
-        self.wav(frames=10)
-        r = self.run_fake("d", "t.wav", 0, 0, "wx", period=100000000)
-        self.assertEqual((r.rc, r.err), (1, "Unable to allocate a period buffer of 100000000 frames\n"))
+        self.wav(frames=10)  # 16-bit mono: one frame past 64 MiB
+        r = self.run_fake("d", "t.wav", 0, 0, "wx", period=(32 << 20) + 1)
+        self.assertEqual((r.rc, r.err), (1, "Unable to allocate a period buffer of 33554433 frames\n"))
+
+    def test_ctrl_c_drops_the_queued_audio_when_the_device_answers(self):
+        # A write that takes longer than two periods' time (250 ms here) has
+        # found the device stalled: a drop would wait for it too, so it is
+        # left until the device is used next, here the final drain.
+        self.wav(rate=8000, frames=200000)
+        for delay, at_the_menu in ((5, "prepare"), (600, "write 1000")):
+            with self.subTest(delay=delay):
+                if os.path.exists(self.log):
+                    os.remove(self.log)
+                env = {"CUEDECK_FAKE_LOG": self.log, "CUEDECK_FAKE_PERIOD": "1000",
+                       "CUEDECK_FAKE_DELAY_MS": str(delay)}
+                s = Session(self, "d", "t.wav", 0, 0, "p", 1, 0, env=env, fake=True)
+                s.expect("stop  = 25.00 sec\n")
+                time.sleep(0.35)
+                s.proc.send_signal(signal.SIGINT)
+                s.expect(menu("0.00", "25.00"))
+                self.assertEqual(self.calls()[-1], at_the_menu)
+                rc, out = s.finish()
+                self.assertEqual(rc, 0)
+                self.assertEqual(self.calls()[-4:], ["drop", "prepare", "drain", "close"])
