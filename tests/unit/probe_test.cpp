@@ -164,10 +164,21 @@ TEST(Probe, SearchEndsAtPosition131072)
     ASSERT_EQ(probe(b, &w), PROBE_OK);
     EXPECT_EQ(w.dataOffset, 131080u);
     EXPECT_EQ(w.length, 1u);
+    // An odd near-miss right before the last position doesn't hide it.
+    put(b, 131071, "d");
+    ASSERT_EQ(probe(b, &w), PROBE_OK);
+    EXPECT_EQ(w.dataOffset, 131080u);
 
     put(b, 131072, "junkdata");
     b.resize(131090, 0);
     EXPECT_EQ(probe(b, &w), PROBE_NO_DATA);
+
+    // An identifier that runs past the end of the file is none, whatever
+    // the buffer holds beyond it.
+    Bytes c = canonical(1, 8000, 16, 0, 0);
+    put(c, 36, "junk");
+    put(c, 131070, "data");
+    EXPECT_EQ(probe_header(c.data(), 131072, 131072, &w), PROBE_NO_DATA);
 }
 
 TEST(Probe, FieldsPastTheEndAreRefused)
