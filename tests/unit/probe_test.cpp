@@ -192,6 +192,12 @@ TEST(Probe, FieldsPastTheEndAreRefused)
     EXPECT_EQ(probe(b, &w), PROBE_CUT_SHORT);
     b.resize(2);
     EXPECT_EQ(probe(b, &w), PROBE_NO_FORMAT);
+    // A format chunk whose last field read ends the file is whole.
+    b.assign(12, 0);
+    put_data(b, 2, 0);
+    put_format(b, 12, 1, 8000, 16);
+    ASSERT_EQ(b.size(), 36u);
+    EXPECT_EQ(probe(b, &w), PROBE_OK);
 }
 
 TEST(Probe, EmptyFramesAreRefused)
