@@ -108,18 +108,20 @@ class DeviceDouble(CuedeckCase):
         # found the device stalled: a drop would wait for it too, so it is
         # left until the device is used next, here the final drain.
         self.wav(rate=8000, frames=200000)
-        for delay, at_the_menu in ((5, "prepare"), (600, "write 1000")):
-            with self.subTest(delay=delay):
+        for writes, at_the_menu in (("", "prepare"), ("1=slow", "write 1000")):
+            with self.subTest(writes=writes):
                 if os.path.exists(self.log):
                     os.remove(self.log)
                 env = {"CUEDECK_FAKE_LOG": self.log, "CUEDECK_FAKE_PERIOD": "1000",
-                       "CUEDECK_FAKE_DELAY_MS": str(delay)}
+                       "CUEDECK_FAKE_DELAY_MS": "5", "CUEDECK_FAKE_WRITES": writes}
                 s = Session(self, "d", "t.wav", 0, 0, "p", 1, 0, env=env, fake=True)
                 s.expect("stop  = 25.00 sec\n")
                 time.sleep(0.35)
                 s.proc.send_signal(signal.SIGINT)
                 s.expect(menu("0.00", "25.00"))
                 self.assertEqual(self.calls()[-1], at_the_menu)
+                # The next play, not stoppable, plays; then the drop is done.
+                s.send("o 0.1 px\n")
                 rc, out = s.finish()
                 self.assertEqual(rc, 0)
-                self.assertEqual(self.calls()[-4:], ["drop", "prepare", "drain", "close"])
+                self.assertEqual(self.calls()[-5:], ["drop", "prepare", "write 1000", "drain", "close"])
