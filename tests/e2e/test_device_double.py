@@ -75,8 +75,11 @@ class DeviceDouble(CuedeckCase):
              ["recover ENODEV silent"]),
             ({"writes": "2=ESTRPIPE", "recover": "fail"}, 1, lost % "Streams pipe error",
              whole[:PERIOD * 2], ["recover ESTRPIPE silent"]),
-            # Four recoveries; the fifth failure in a row ends the run.
+            # Four recoveries; the fifth failure in a row ends the run, also
+            # after a short write.
             ({"writes": "2+=EPIPE"}, 1, lost % "Broken pipe", whole[:PERIOD * 2],
+             ["recover EPIPE silent"] * 4),
+            ({"writes": "2=short,3+=EPIPE"}, 1, lost % "Broken pipe", whole[:PERIOD * 3],
              ["recover EPIPE silent"] * 4),
         ]
         for settings, rc, err, frames, recoveries in rows:
