@@ -107,24 +107,24 @@ class DeviceDouble(CuedeckCase):
         self.assertEqual((r.rc, r.err), (1, "Unable to allocate a period buffer of 33554433 frames\n"))
 
     def test_ctrl_c_drops_the_queued_audio_when_the_device_answers(self):
-        # A write that takes longer than two periods' time (250 ms here) has
+        # A write that takes longer than two periods' time (100 ms here) has
         # found the device stalled: a drop would wait for it too, so it is
         # left until the device is used next, here the final drain.
         self.wav(rate=8000, frames=200000)
-        for writes, at_the_menu in (("", "prepare"), ("1=slow", "write 1000")):
+        for writes, wait, at_the_menu in (("", 0.05, "prepare"), ("1=slow", 0.15, "write 400")):
             with self.subTest(writes=writes):
                 if os.path.exists(self.log):
                     os.remove(self.log)
-                env = {"CUEDECK_FAKE_LOG": self.log, "CUEDECK_FAKE_PERIOD": "1000",
+                env = {"CUEDECK_FAKE_LOG": self.log, "CUEDECK_FAKE_PERIOD": "400",
                        "CUEDECK_FAKE_DELAY_MS": "5", "CUEDECK_FAKE_WRITES": writes}
                 s = Session(self, "d", "t.wav", 0, 0, "p", 1, 0, env=env, fake=True)
                 s.expect("stop  = 25.00 sec\n")
-                time.sleep(0.35)
+                time.sleep(wait)
                 s.proc.send_signal(signal.SIGINT)
                 s.expect(menu("0.00", "25.00"))
                 self.assertEqual(self.calls()[-1], at_the_menu)
                 # The next play, not stoppable, plays; then the drop is done.
-                s.send("o 0.1 px\n")
+                s.send("o 0.05 px\n")
                 rc, out = s.finish()
                 self.assertEqual(rc, 0)
-                self.assertEqual(self.calls()[-5:], ["drop", "prepare", "write 1000", "drain", "close"])
+                self.assertEqual(self.calls()[-5:], ["drop", "prepare", "write 400", "drain", "close"])
