@@ -5,14 +5,12 @@
 
 namespace {
 
-volatile std::sig_atomic_t interruptSeen = 0;
 PcmDevice *device = nullptr; // set before the handler is installed
 struct sigaction before;
 bool caught = false;
 
-void note_interrupt(int)
+void abort_play(int)
 {
-    interruptSeen = 1;
     pcm_abort(device);
 }
 
@@ -20,29 +18,20 @@ void note_interrupt(int)
 
 void catch_interrupts(PcmDevice *pcm)
 {
-    interruptSeen = 0;
     device = pcm;
     if (sigaction(SIGINT, nullptr, &before) != 0 || before.sa_handler == SIG_IGN)
         return;
-    struct sigaction noting {};
-    noting.sa_handler = note_interrupt;
-    sigemptyset(&noting.sa_mask);
+    struct sigaction aborting {};
+    aborting.sa_handler = abort_play;
+    sigemptyset(&aborting.sa_mask);
     // Console output carries on; waits for the device are aborted all the same.
-    noting.sa_flags = SA_RESTART;
-    caught = sigaction(SIGINT, &noting, nullptr) == 0;
+    aborting.sa_flags = SA_RESTART;
+    caught = sigaction(SIGINT, &aborting, nullptr) == 0;
 }
 
-bool interrupted()
-{
-    return interruptSeen != 0;
-}
-
-bool release_interrupts()
+void release_interrupts()
 {
     if (caught)
         sigaction(SIGINT, &before, nullptr);
     caught = false;
-    bool seen = interruptSeen != 0;
-    interruptSeen = 0;
-    return seen;
 }

@@ -4,13 +4,11 @@
 
 #include "player/pcm.h"
 
-// From now until release_interrupts(), SIGINT is noted instead of ending the
-// process, and aborts a write that waits for the device, so the play stops
-// at once. A SIGINT that the caller ignored (a background job's) stays ignored.
+// From now until release_interrupts(), SIGINT aborts the play on pcm
+// (pcm_abort) instead of ending the process: a write that waits for the
+// device returns at once, and pcm_stopped says so. A SIGINT that the caller
+// ignored (a background job's) stays ignored.
 void catch_interrupts(PcmDevice *pcm);
 
-// Whether SIGINT came since catch_interrupts().
-bool interrupted();
-
-// SIGINT has its earlier effect again. Returns whether it came meanwhile.
-bool release_interrupts();
+// SIGINT has its earlier effect again.
+void release_interrupts();

@@ -126,17 +126,13 @@ void channels_kept_or_exit(snd_pcm_t *handle, snd_pcm_hw_params_t *params, unsig
 
 // The player keeps timing by the file's rate; another rate is played, at
 // another pitch and speed, but not without a word.
-// Returns the rate granted.
-unsigned int warn_of_another_rate(const snd_pcm_hw_params_t *params, unsigned int rate)
+void warn_of_another_rate(unsigned int granted, unsigned int rate)
 {
-    unsigned int granted = rate;
-    snd_pcm_hw_params_get_rate(params, &granted, nullptr);
     if (granted != rate)
         std::fprintf(stderr,
                      "Warning: the device plays at %u Hz, not at the file's %u Hz: the sound is off "
                      "in pitch and speed\n%s",
                      granted, rate, PLUG_HINT);
-    return granted;
 }
 
 // After a failed write, makes the device ready to take the same frames
@@ -187,7 +183,9 @@ uint32_t pcm_configure_or_exit(PcmDevice *pcm, SampleEncoding encoding, uint32_t
     snd_pcm_hw_params_set_buffer_size_near(handle, params, &buffer);
     configured_or_exit(snd_pcm_hw_params(handle, params), "Unable to set hardware parameters: %s\n");
     snd_pcm_hw_params_get_period_size(params, &period, nullptr);
-    unsigned int granted = warn_of_another_rate(params, rate);
+    unsigned int granted = rate;
+    snd_pcm_hw_params_get_rate(params, &granted, nullptr);
+    warn_of_another_rate(granted, rate);
     state.stallNs = granted > 0 ? 2 * int64_t{1000000000} * static_cast<int64_t>(period) / granted : 0;
     return period > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(period);
 }
@@ -230,6 +228,11 @@ void pcm_abort(PcmDevice *pcm)
 {
     abortRequested = 1;
     snd_pcm_abort(handle_of(pcm));
+}
+
+bool pcm_stopped(const PcmDevice *)
+{
+    return abortRequested != 0;
 }
 
 void pcm_drop(PcmDevice *pcm)

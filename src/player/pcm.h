@@ -43,9 +43,13 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer
 // handler.
 void pcm_abort(PcmDevice *pcm);
 
+// Whether pcm_abort stopped the play since the last pcm_drop.
+bool pcm_stopped(const PcmDevice *pcm);
+
 // Drops whatever is still queued, at once, and makes the device ready for
-// the next play, writes included. A device that stalled during the last write would not
-// answer: it is dropped before it is next written or drained instead.
+// the next play, writes included. A device that stalled during the last
+// write would not answer: it is dropped before it is next written or
+// drained instead.
 void pcm_drop(PcmDevice *pcm);
 
 // Waits until everything queued has played, then closes the device. A drain

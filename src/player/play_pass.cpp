@@ -101,7 +101,7 @@ void play_selection_or_exit(Player *p, bool stoppable)
     if (stoppable)
         catch_interrupts(p->pcm);
     UnderrunNotice notice{true, false};
-    for (int32_t i = 0; i < loops && !interrupted(); ++i) {
+    for (int32_t i = 0; i < loops && !pcm_stopped(p->pcm); ++i) {
         if (loops != 1)
             std::printf("\nLoops remaining: %i\n", loops - i - 1);
         // A start at or after the stop plays nothing, yet its header and
@@ -109,6 +109,7 @@ void play_selection_or_exit(Player *p, bool stoppable)
         if (p->selection.start < p->selection.stop)
             play_pass_or_exit(p, &notice);
     }
-    if (release_interrupts())
+    release_interrupts();
+    if (pcm_stopped(p->pcm))
         pcm_drop(p->pcm);
 }
