@@ -79,8 +79,8 @@ class DeviceDouble(CuedeckCase):
             # after a short write.
             ({"writes": "2+=EPIPE"}, 1, lost % "Broken pipe", whole[:PERIOD * 2],
              ["recover EPIPE silent"] * 4),
-            ({"writes": "2=short,3+=EPIPE"}, 1, lost % "Broken pipe", whole[:PERIOD * 3],
-             ["recover EPIPE silent"] * 4),
+            ({"writes": "2=EPIPE,3=short,4+=EPIPE"}, 1, lost % "Broken pipe", whole[:PERIOD * 3],
+             ["recover EPIPE silent"] * 5),
         ]
         for settings, rc, err, frames, recoveries in rows:
             with self.subTest(settings):
@@ -128,3 +128,19 @@ class DeviceDouble(CuedeckCase):
                 rc, out = s.finish()
                 self.assertEqual(rc, 0)
                 self.assertEqual(self.calls()[-5:], ["drop", "prepare", "write 400", "drain", "close"])
+
+    def test_an_ignored_ctrl_c_stays_ignored(self):
+        # A background job's SIGINT is ignored: a menu play goes on to its end.
+        self.wav(rate=8000, frames=800)
+        env = {"CUEDECK_FAKE_LOG": self.log, "CUEDECK_FAKE_PERIOD": "400", "CUEDECK_FAKE_WRITES": "1=slow"}
+        previous = signal.signal(signal.SIGINT, signal.SIG_IGN)
+        try:
+            s = Session(self, "d", "t.wav", 0, 0, "p", 1, 0, env=env, fake=True)
+        finally:
+            signal.signal(signal.SIGINT, previous)
+        s.expect("stop  = 0.10 sec\n")
+        time.sleep(0.15)
+        s.proc.send_signal(signal.SIGINT)
+        s.expect(menu("0.00", "0.10"))
+        self.assertEqual(s.finish()[0], 0)
+        self.assertEqual([c for c in self.calls() if c.startswith(("write", "drop"))], ["write 400"] * 2)

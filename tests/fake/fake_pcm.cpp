@@ -9,7 +9,7 @@
 //                         write N and all after it, comma-separated. WHAT is
 //                         an errno name (EPIPE, ESTRPIPE, EINTR, EAGAIN,
 //                         ENODEV, EIO, ...), "short" (takes half the frames),
-//                         "slow" (takes 600 ms, like a stalled device)
+//                         "slow" (takes 300 ms, like a stalled device)
 //                         or "zero" (takes none)
 //   CUEDECK_FAKE_RECOVER  "fail": snd_pcm_recover can't clear any error
 //   CUEDECK_FAKE_PERIOD   the period to grant (default: the request)
@@ -231,7 +231,7 @@ snd_pcm_sframes_t snd_pcm_writei(snd_pcm_t *, const void *buffer, snd_pcm_uframe
     if (what == "short")
         frames /= 2;
     else if (what == "slow")
-        usleep(600000); // a signal cuts it short, as it would a wait for the device
+        usleep(300000); // a signal cuts it short, as it would a wait for the device
     else if (!what.empty()) {
         log_line("write " + std::to_string(frames) + " " + what);
         return -error_named(what);
