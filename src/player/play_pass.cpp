@@ -21,7 +21,7 @@ size_t read_period(Player *p, int64_t pos, off_t *handleAt)
     int64_t frames = framesLeft < p->period ? framesLeft : p->period;
     size_t samples = 0;
     if (frames > 0) {
-        // The probe keeps files below 2 GiB, so the position fits an off_t.
+        // off_t has 64 bits (_FILE_OFFSET_BITS), also where long has 32.
         off_t at = static_cast<off_t>(w.dataOffset) + pos * frameBytes;
         if (at != *handleAt)
             fseeko(p->data, at, SEEK_SET);

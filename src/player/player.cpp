@@ -52,19 +52,37 @@ void allocate_period_buffer_or_exit(Player *p)
 }
 
 // The encodings a device can be asked for; anything else (ADPCM, MP3 in a
-// wave file, a width its tag doesn't have) would play as noise.
-SampleEncoding playable_encoding_or_exit(WaveFormat format)
+// wave file, a width its tag doesn't have) would play as noise, and so
+// would frames whose size the header gives otherwise.
+SampleEncoding playable_encoding_or_exit(const WaveFields &w)
 {
-    SampleEncoding encoding = sample_encoding(format);
-    if (encoding != ENCODING_NONE)
-        return encoding;
-    if (!tag_is_played(format.tag))
+    SampleEncoding encoding = sample_encoding(w.format);
+    if (encoding == ENCODING_NONE && !tag_is_played(w.format.tag))
         exit_with_message(stdout, 2,
                           "Can't play this wave file: its samples are encoded as format 0x%04x; only "
                           "PCM, floating-point, A-law and mu-law samples are supported!\n",
-                          format.tag);
-    exit_with_message(stdout, 2, "Can't play this wave file: format 0x%04x has no %u-bit samples!\n",
-                      format.tag, format.bitsPerSample);
+                          w.format.tag);
+    if (encoding == ENCODING_NONE)
+        exit_with_message(stdout, 2, "Can't play this wave file: format 0x%04x has no %u-bit samples!\n",
+                          w.format.tag, w.format.bitsPerSample);
+    uint32_t frameBytes = w.channels * w.bytesPerSample;
+    if (w.format.blockAlign != frameBytes)
+        exit_with_message(stdout, 2,
+                          "Can't play this wave file: its frames are %u bytes long (block align), but "
+                          "%u channels of %u bytes make %u!\n",
+                          w.format.blockAlign, w.channels, w.bytesPerSample, frameBytes);
+    if (w.rate == 0)
+        exit_with_message(stdout, 2, "Can't play this wave file: its sample rate is 0!\n");
+    return encoding;
+}
+
+// Whether start-up would still play the file as it did: the same encoding
+// (a 20-bit file has the width and tag of a 16-bit one), and frames that
+// match the block align.
+bool same_playable_format(const WaveFields &now, const WaveFields &before)
+{
+    return sample_encoding(now.format) == sample_encoding(before.format) &&
+           now.format.blockAlign == now.channels * now.bytesPerSample;
 }
 
 // Opens the data handle, after the probe has found a regular, playable file
@@ -122,7 +140,7 @@ void start_up_or_exit(Player *p, const char *deviceName, float startSeconds, flo
     probe_or_exit(p);
     const WaveFields w = wave_now(p);
     p->baseline = w;
-    SampleEncoding encoding = playable_encoding_or_exit(w.format);
+    SampleEncoding encoding = playable_encoding_or_exit(w);
     p->silence = silence_byte(encoding);
     open_data_or_exit(p);
     p->selection = first_selection(w, startSeconds, stopSeconds);
@@ -132,9 +150,9 @@ void start_up_or_exit(Player *p, const char *deviceName, float startSeconds, flo
     allocate_period_buffer_or_exit(p);
 }
 
-void unchanged_or_exit(uint32_t now, uint32_t before, const char *what)
+void unchanged_or_exit(bool unchanged, const char *what)
 {
-    if (now != before)
+    if (!unchanged)
         exit_with_message(stdout, 1, "WARNING: Wavefile %s has changed!  Restart the program.\n", what);
 }
 
@@ -147,10 +165,10 @@ void recheck_file_or_exit(Player *p)
     probe_or_exit(p);
     const WaveFields w = wave_now(p);
     const WaveFields &b = p->baseline;
-    unchanged_or_exit(w.rate, b.rate, "samplerate");
-    unchanged_or_exit(w.bytesPerSample, b.bytesPerSample, "bit depth");
-    unchanged_or_exit(w.channels, b.channels, "channel number");
-    unchanged_or_exit(w.format.tag, b.format.tag, "sample format");
+    unchanged_or_exit(w.rate == b.rate, "samplerate");
+    unchanged_or_exit(w.bytesPerSample == b.bytesPerSample, "bit depth");
+    unchanged_or_exit(w.channels == b.channels, "channel number");
+    unchanged_or_exit(same_playable_format(w, b), "sample format");
     if (w.length != b.length) {
         std::puts("WARNING: Wavefile length has changed!");
         // Unsigned, so a negative stop also counts as past the end.

@@ -13,9 +13,13 @@ namespace {
 
 constexpr uint32_t NOT_FOUND = 0; // the search starts at 2, so 0 is never a position
 
-// The first even position p in 2..131072 whose bytes spell id. The chunk list
-// is not walked: a match inside another chunk's payload counts, which is how
-// the player has always found the blocks of oddly written files.
+// A format chunk's bytes that the probe reads, from its identifier through
+// the first two bytes of an extensible chunk's sub-format.
+constexpr size_t FORMAT_BYTES_READ = 34;
+
+// The first even position p in 2..131072 whose bytes spell id. A match
+// inside another chunk's payload counts, which is how the player has always
+// found the blocks of oddly written files whose list can't be walked.
 uint32_t find_even(const unsigned char *head, uint32_t headBytes, const char *id, uint32_t idLen)
 {
     if (headBytes < idLen)
@@ -38,60 +42,130 @@ uint32_t find_even(const unsigned char *head, uint32_t headBytes, const char *id
     return NOT_FOUND;
 }
 
-} // namespace
-
-ProbeResult probe_header(const unsigned char *head, uint32_t headBytes, uint32_t fileSize,
-                         WaveFields *out)
+// The fields of the format chunk whose identifier lies at fmt. A chunk
+// found by the walk must hold the plain fields; a scanned one is read as it
+// always was. The sub-format of an extensible chunk is believed only when
+// the chunk says that it holds it.
+ProbeResult read_format(const ByteSource *src, uint64_t fmt, bool walked, WaveFields *w)
 {
-    uint32_t fmt = find_even(head, headBytes, "fmt", 3);
-    if (fmt == NOT_FOUND)
-        return PROBE_NO_FORMAT;
-    if (fmt + 24 > headBytes)
+    unsigned char b[FORMAT_BYTES_READ] = {};
+    size_t got = read_at(src, fmt, b, sizeof b);
+    if (got < 24)
         return PROBE_CUT_SHORT;
-    WaveFields w{};
-    w.channels = Assem2(head + fmt + 10);
-    w.format.bitsPerSample = Assem2(head + fmt + 22);
-    w.bytesPerSample = w.format.bitsPerSample / 8u;
-    w.rate = Assem4(head + fmt + 12);
-    w.format.tag = Assem2(head + fmt + 8);
-    if (w.format.tag == TAG_EXTENSIBLE) {
-        // The sub-format's first two bytes are the tag of the samples.
-        if (fmt + 34 > headBytes)
+    uint32_t chunkSize = Assem4(b + 4);
+    if (walked && chunkSize < 16)
+        return PROBE_CUT_SHORT;
+    w->channels = Assem2(b + 10);
+    w->format.bitsPerSample = Assem2(b + 22);
+    w->bytesPerSample = w->format.bitsPerSample / 8u;
+    w->rate = Assem4(b + 12);
+    w->format.blockAlign = Assem2(b + 20);
+    w->format.tag = Assem2(b + 8);
+    if (w->format.tag == TAG_EXTENSIBLE) {
+        // cbSize, at 24, counts the 22 bytes that end in the sub-format.
+        if (chunkSize < 40 || got < FORMAT_BYTES_READ || Assem2(b + 24) < 22)
             return PROBE_CUT_SHORT;
-        w.format.tag = Assem2(head + fmt + 32);
+        w->format.tag = Assem2(b + 32); // the sub-format's first two bytes
     }
+    return PROBE_OK;
+}
 
-    uint32_t data = find_even(head, headBytes, "data", 4);
-    if (data == NOT_FOUND)
-        return PROBE_NO_DATA;
-    if (data + 8 > headBytes)
-        return PROBE_CUT_SHORT;
-    w.dataOffset = data + 8;
-    uint32_t dataSize = Assem4(head + data + 4);
-
-    uint32_t frameBytes = w.channels * w.bytesPerSample;
+// The length in frames of the samples that begin at dataOffset, dataSize
+// bytes as the header gives them.
+ProbeResult count_frames(const ByteSource *src, uint64_t dataOffset, uint64_t dataSize,
+                         WaveFields *w)
+{
+    if (dataOffset > UINT32_MAX)
+        return PROBE_TOO_LONG;
+    w->dataOffset = static_cast<uint32_t>(dataOffset);
+    uint64_t frameBytes = uint64_t{w->channels} * w->bytesPerSample;
     if (frameBytes == 0) {
         // Compressed samples (4-bit ADPCM, say) have no whole bytes: their
         // format tag, which the player refuses, is what to report.
-        if (w.channels == 0 || tag_is_played(w.format.tag))
+        if (w->channels == 0 || tag_is_played(w->format.tag))
             return PROBE_EMPTY_FRAME;
-        *out = w;
+        w->length = 0;
         return PROBE_OK;
     }
     // Headers written before the recording ended carry a placeholder or stale
     // size (often 0xFFFFFFFF): only the whole frames actually present count.
-    w.length = dataSize / frameBytes;
-    uint32_t available = fileSize - w.dataOffset;
-    if (w.length * frameBytes > available)
-        w.length = available / frameBytes;
-    *out = w;
+    uint64_t available = src->size - dataOffset;
+    uint64_t frames = (dataSize < available ? dataSize : available) / frameBytes;
+    if (frames > MOST_FRAMES)
+        return PROBE_TOO_LONG;
+    w->length = static_cast<uint32_t>(frames);
     return PROBE_OK;
 }
 
-namespace {
+// The first "fmt " and "data" chunks of the list; false when the list ends
+// or breaks before both are found.
+bool walk_to_chunks(ChunkWalk *walk, Chunk *fmt, Chunk *data)
+{
+    bool haveFormat = false;
+    bool haveData = false;
+    Chunk c{};
+    while (!haveFormat || !haveData) {
+        if (next_chunk(walk, &c) != WALK_CHUNK)
+            return false;
+        if (!haveFormat && chunk_is(&c, "fmt ")) {
+            *fmt = c;
+            haveFormat = true;
+        } else if (!haveData && chunk_is(&c, "data")) {
+            *data = c;
+            haveData = true;
+        }
+    }
+    return true;
+}
 
-// Largest file the 32-bit positions can address.
-constexpr off_t LARGEST_FILE = 0x7fffffff;
+// The blocks of a file whose list can't be walked, found by their
+// identifiers in its first 128 KiB.
+ProbeResult scan(const ByteSource *src, WaveFields *w)
+{
+    // One read of the searched stretch, scanned in memory: the probe runs
+    // before every play, and 65,536 seeks would cost more than the read.
+    static unsigned char head[PROBE_SPAN];
+    uint32_t headBytes = static_cast<uint32_t>(read_at(src, 0, head, sizeof head));
+    uint32_t fmt = find_even(head, headBytes, "fmt", 3);
+    if (fmt == NOT_FOUND)
+        return PROBE_NO_FORMAT;
+    ProbeResult result = read_format(src, fmt, false, w);
+    if (result != PROBE_OK)
+        return result;
+    uint32_t data = find_even(head, headBytes, "data", 4);
+    if (data == NOT_FOUND)
+        return PROBE_NO_DATA;
+    unsigned char size[4];
+    if (!read_exactly(src, data + 4, size, sizeof size))
+        return PROBE_CUT_SHORT;
+    return count_frames(src, data + 8, Assem4(size), w);
+}
+
+} // namespace
+
+ProbeResult probe_wave(const ByteSource *src, WaveFields *out)
+{
+    ChunkWalk walk{};
+    WalkStart start = begin_walk(src, &walk);
+    if (start == WALK_FOREIGN)
+        return PROBE_FOREIGN;
+    WaveFields w{};
+    Chunk fmt{};
+    Chunk data{};
+    ProbeResult result = PROBE_OK;
+    if (start == WALK_RIFF && walk_to_chunks(&walk, &fmt, &data)) {
+        result = read_format(src, fmt.at, true, &w);
+        if (result == PROBE_OK)
+            result = count_frames(src, data.at + 8, data.size, &w);
+    } else {
+        result = scan(src, &w);
+    }
+    if (result == PROBE_OK)
+        *out = w;
+    return result;
+}
+
+namespace {
 
 const char *probe_failure_text(ProbeResult result)
 {
@@ -102,6 +176,11 @@ const char *probe_failure_text(ProbeResult result)
         return "Can't find data block in wave file!";
     case PROBE_CUT_SHORT:
         return "The wave header is cut short!";
+    case PROBE_FOREIGN:
+        return "Can't play this wave file: it is not a little-endian RIFF/WAVE file!";
+    case PROBE_TOO_LONG:
+        return "Can't play this wave file: it holds more than 2147483647 frames, the most "
+               "that can be played!";
     default:
         return "Can't play a wave file with no channels or under 8 bits per sample!";
     }
@@ -118,10 +197,6 @@ void probe_ok_or_exit(ProbeResult result)
 void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, uint32_t *channels,
                    uint32_t *dataOffset, uint32_t *length, WaveFormat *format)
 {
-    // One read of the searched stretch, scanned in memory: the probe runs
-    // before every play, and 65,536 seeks would cost more than the read.
-    static unsigned char head[PROBE_SPAN];
-
     // Checked before the open, which could wait for ever on a fifo.
     struct stat status {};
     if (stat(path, &status) == 0 && !S_ISREG(status.st_mode))
@@ -129,20 +204,17 @@ void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, u
     std::FILE *f = std::fopen(path, "rb");
     if (f == nullptr)
         exit_with_message(stdout, 2, "The file called %s cannot be found!\n", path);
-    std::setvbuf(f, nullptr, _IONBF, 0); // one read of the stretch, no copy
+    std::setvbuf(f, nullptr, _IONBF, 0); // a few exact reads, no copy
     off_t size = -1;
     if (fseeko(f, 0, SEEK_END) == 0)
         size = ftello(f);
-    if (size < 0 || size > LARGEST_FILE)
-        exit_with_message(stdout, 2, "The file called %s is 2 GiB or larger, or can't be measured!\n",
-                          path);
-    std::rewind(f);
-    uint32_t want = size < static_cast<off_t>(PROBE_SPAN) ? static_cast<uint32_t>(size) : PROBE_SPAN;
-    uint32_t got = static_cast<uint32_t>(std::fread(head, 1, want, f));
-    std::fclose(f);
-
+    if (size < 0)
+        exit_with_message(stdout, 2, "The file called %s can't be measured!\n", path);
+    ByteSource src{static_cast<uint64_t>(size), nullptr, f};
     WaveFields w{};
-    probe_ok_or_exit(probe_header(head, got, static_cast<uint32_t>(size), &w));
+    ProbeResult result = probe_wave(&src, &w);
+    std::fclose(f);
+    probe_ok_or_exit(result);
     *channels = w.channels;
     *bytesPerSample = w.bytesPerSample;
     *rate = w.rate;

@@ -1,20 +1,28 @@
-// The wave header probe: finds the format chunk and the data block by their
-// identifiers and reads the few fields that playback needs.
+// The wave header probe: finds the format chunk and the data block by
+// walking the chunk list, or, in a file whose list can't be walked, by
+// scanning for their identifiers, and reads the few fields playback needs.
 #pragma once
 #include <cstdint>
 
-// How far into a file the probe looks: identifiers are searched at the even
-// positions 2..131072, and the fields read lie at most 34 bytes past them
-// (the sub-format of an extensible format chunk).
+#include "wave/chunks.h"
+
+// How far into a file the scan looks: identifiers are searched at the even
+// positions 2..131072.
 constexpr uint32_t PROBE_LAST_POSITION = 131072;
-constexpr uint32_t PROBE_SPAN = PROBE_LAST_POSITION + 34;
+constexpr uint32_t PROBE_SPAN = PROBE_LAST_POSITION + 4;
+
+// The most frames a file may hold: frame positions are signed 32-bit.
+constexpr uint32_t MOST_FRAMES = 0x7fffffff;
 
 enum ProbeResult {
     PROBE_OK,
     PROBE_NO_FORMAT,   // no "fmt" at an even position from 2 to 131072
     PROBE_NO_DATA,     // no "data" at an even position from 2 to 131072
     PROBE_CUT_SHORT,   // a field the probe needs lies past the end of the file
+                       // or of its chunk
     PROBE_EMPTY_FRAME, // zero channels or under 8 bits per sample
+    PROBE_FOREIGN,     // big-endian RIFX or Sony Wave64
+    PROBE_TOO_LONG,    // more than MOST_FRAMES frames, or samples 4 GiB in
 };
 
 // How the samples are encoded: the format tag (for an extensible format
@@ -22,6 +30,7 @@ enum ProbeResult {
 struct WaveFormat {
     uint32_t tag;
     uint32_t bitsPerSample;
+    uint32_t blockAlign; // bytes per frame, as the header gives them
 };
 
 // The wave attributes, in the one order used everywhere, and the encoding.
@@ -34,14 +43,16 @@ struct WaveFields {
     WaveFormat format;
 };
 
-// Probes the first headBytes bytes of a file of fileSize bytes (headBytes is
-// min(fileSize, PROBE_SPAN)). Fills *out only on PROBE_OK. Pure: no I/O.
-ProbeResult probe_header(const unsigned char *head, uint32_t headBytes, uint32_t fileSize,
-                         WaveFields *out);
+// Probes a file. A RIFF, RF64 or BW64 file's chunk list is walked for the
+// first "fmt " and "data" chunks; a file that doesn't begin so, or whose
+// list breaks before both are found, is scanned for the identifiers at even
+// positions from 2 to 131072, the first match winning wherever it lies.
+// Fills *out only on PROBE_OK.
+ProbeResult probe_wave(const ByteSource *src, WaveFields *out);
 
 // Opens the file, probes it and writes the five wave attributes through the
 // pointers, and the encoding through format when it is given. Ends the
 // process with status 2, after a message on standard output, when the file
-// isn't a regular file, can't be opened, is 2 GiB or more, or fails the probe.
+// isn't a regular file, can't be opened or measured, or fails the probe.
 void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, uint32_t *channels,
                    uint32_t *dataOffset, uint32_t *length, WaveFormat *format = nullptr);

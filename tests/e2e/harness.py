@@ -30,21 +30,26 @@ def counter_data(frames, channels, width, first=0):
     return b"".join((n & mask).to_bytes(width, "little") for n in samples)
 
 
-def wav_bytes(rate=44100, channels=1, bits=16, frames=10000, data=None,
-              before_data=b"", after_data=b"", data_size=None, tag=1, extensible=False):
-    """A RIFF/WAVE file: "fmt " at 12, optional chunks, then "data". An
-    extensible format chunk carries tag as its sub-format."""
+def wav_bytes(rate=44100, channels=1, bits=16, frames=10000, data=None, before_data=b"",
+              after_data=b"", data_size=None, tag=1, extensible=False, fmt_size=None,
+              block_align=None, before_fmt=b""):
+    """A RIFF/WAVE file: optional chunks, "fmt ", more optional chunks, then
+    "data". An extensible format chunk carries tag as its sub-format, and
+    fmt_size cuts it short."""
     width = bits // 8
     if data is None:
         data = counter_data(frames, channels, width)
-    fields = (0xFFFE if extensible else tag, channels, rate, rate * channels * width,
-              channels * width, bits)
+    align = channels * width if block_align is None else block_align
+    fields = (0xFFFE if extensible else tag, channels, rate, rate * channels * width, align, bits)
     if extensible:
-        fmt = struct.pack("<4sIHHIIHHHHIH14s", b"fmt ", 40, *fields, 22, bits, 3, tag, b"\0" * 14)
+        size = 40 if fmt_size is None else fmt_size
+        payload = struct.pack("<HHIIHHHHIH14s", *fields, max(size - 18, 0), bits, 3, tag, b"\0" * 14)
+        fmt = struct.pack("<4sI", b"fmt ", size) + payload[:size]
     else:
         fmt = struct.pack("<4sIHHIIHH", b"fmt ", 16, *fields)
     size = len(data) if data_size is None else data_size
-    body = b"WAVE" + fmt + before_data + struct.pack("<4sI", b"data", size) + data + after_data
+    body = (b"WAVE" + before_fmt + fmt + before_data + struct.pack("<4sI", b"data", size) + data +
+            after_data)
     return b"RIFF" + struct.pack("<I", len(body)) + body
 
 

@@ -2,6 +2,7 @@
 
 import os
 import re
+import struct
 
 from harness import (HERE, CuedeckCase, counter_data, model_pass, play_header,
                      wav_bytes, PERIOD)
@@ -64,6 +65,25 @@ class WholeFile(CuedeckCase):
                 r = self.run_cuedeck("d", "t.wav", 0, 0, "x", fake=True, env={"CUEDECK_FAKE_LOG": log})
                 with open(log) as f:
                     self.assertIn("format %s\n" % name, f.read())
+
+    def test_chunk_lists_are_walked_to_their_data(self):
+        le = lambda n: struct.pack("<I", n)  # noqa: E731
+        rows = [  # chunks before "fmt ", chunks between it and "data"
+            (b"", b"LIST" + le(26) + b"INFOINAM" + le(14) + b"Big data song\0"),
+            (b"bext" + le(16) + b"A fmt data take ", b""),
+            (b"", b"cue " + le(28) + le(1) + le(1) + le(0) + b"data" + le(0) * 2 + le(100)),
+            (b"", b"JUNK" + le(200 << 10) + bytes(200 << 10)),
+            (b"", b"abcd" + le(5) + b"data\x01" + b"\0"),  # odd size, then the pad byte
+        ]
+        data = counter_data(5000, 1, 2)
+        for before_fmt, before_data in rows:
+            with self.subTest((before_fmt + before_data)[:4]):
+                self.wav(data=data, before_fmt=before_fmt, before_data=before_data)
+                if os.path.exists(self.raw):
+                    os.remove(self.raw)
+                r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 1, 0)
+                self.assertEqual((r.rc, r.err), (0, ""))
+                self.assertPlayed(model_pass(data, 2, 0, 5000))
 
     def test_placeholder_data_size_plays_what_is_there(self):
         data = counter_data(5000, 2, 2) + b"\x01"  # a partial frame at the end
@@ -189,6 +209,7 @@ def found(text, want):
 
 PROMPT = "\nEnter the name of .wav file, 'h' for help, or 'x' to exit: \n"
 NO_DEVICE = "unable to open pcm device: No such file or directory\n"
+FOREIGN = "Can't play this wave file: it is not a little-endian RIFF/WAVE file!\n"
 
 
 class FailuresAndPrompt(CuedeckCase):
@@ -218,6 +239,18 @@ class FailuresAndPrompt(CuedeckCase):
              "Can't play this wave file: format 0x0003 has no 16-bit samples!\n", ""),
             (wav_bytes(bits=20, frames=10), ["null", bad, 0, 0, "wx"], b"", 2,
              "Can't play this wave file: format 0x0001 has no 20-bit samples!\n", ""),
+            (wav_bytes(bits=16, frames=10, extensible=True, fmt_size=22), ["null", bad, 0, 0, "wx"],
+             b"", 2, "The wave header is cut short!\n", ""),
+            (wav_bytes(bits=16, frames=10, extensible=True, fmt_size=16), ["null", bad, 0, 0, "wx"],
+             b"", 2, "The wave header is cut short!\n", ""),
+            (wav_bytes(bits=24, channels=2, frames=10, block_align=8), ["null", bad, 0, 0, "wx"], b"", 2,
+             "Can't play this wave file: its frames are 8 bytes long (block align), but 2 channels "
+             "of 3 bytes make 6!\n", ""),
+            (wav_bytes(rate=0, frames=10), ["null", bad, 0, 0, "wx"], b"", 2,
+             "Can't play this wave file: its sample rate is 0!\n", ""),
+            (b"RIFX" + wav_bytes(frames=10)[4:], ["null", bad, 0, 0, "wx"], b"", 2, FOREIGN, ""),
+            (b"riff\x2e\x91\xcf\x11" + wav_bytes(frames=10)[8:], ["null", bad, 0, 0, "wx"], b"", 2,
+             FOREIGN, ""),
             # An empty data block, from the command line and from the prompt.
             (wav_bytes(frames=0), [self.device, bad], b"wx", 0,
              ("has", "'p' to play with current settings: 0.00 to 0.00 sec"), ""),
@@ -256,16 +289,39 @@ class FailuresAndPrompt(CuedeckCase):
                 self.assertTrue(found(r.err, err), r.err)
         self.assertEqual(self.played(), b"")
 
-    def test_files_of_2_gib_or_more_are_refused(self):
-        with open(self.path("big.wav"), "wb") as f:
-            f.write(wav_bytes(frames=10))
-            f.truncate((1 << 31) - 1)  # sparse: costs no disk
-        r = self.run_cuedeck("null", "big.wav", 0, 0, "x")
-        self.assertEqual((r.rc, r.out), (0, "\n"))
-        os.truncate(self.path("big.wav"), 1 << 31)
-        r = self.run_cuedeck("null", "big.wav", 0, 0, "wx")
-        self.assertEqual((r.rc, r.out),
-                         (2, "The file called big.wav is 2 GiB or larger, or can't be measured!\n"))
+    def test_long_recordings_play_their_tail(self):
+        # Sparse files: only the header and the last MiB (a ramp) take disk.
+        le, le8 = (lambda n: struct.pack("<I", n)), (lambda n: struct.pack("<Q", n))  # noqa: E731
+
+        def rf64(data_size, fmt):
+            return (b"RF64" + le(0xFFFFFFFF) + b"WAVE" + b"ds64" + le(28) + le8(0) + le8(data_size) +
+                    le8(0) + le(0) + fmt + b"data" + le(0xFFFFFFFF))
+        stereo = wav_bytes(channels=2, rate=48000, frames=0)[12:36]
+        mono8 = wav_bytes(bits=8, rate=48000, frames=0)[12:36]
+        tail = counter_data(1 << 18, 2, 2)
+        rows = [  # header, data bytes, start in seconds (a whole frame), status, standard output
+            (b"RIFF" + le(0) + b"WAVE" + stereo + b"data" + le(5 << 29), 5 << 29, 13981, 0, None),
+            (rf64(5 << 30, stereo), 5 << 30, 27962, 0, None),
+            (rf64((1 << 31) - 1, mono8), (1 << 31) - 1, 0, 0, "\n"),
+            (rf64(1 << 31, mono8), 1 << 31, 0, 2, "Can't play this wave file: it holds more than "
+             "2147483647 frames, the most that can be played!\n"),
+        ]
+        for header, size, start, rc, out in rows:
+            with self.subTest(header[:4], size=size):
+                with open(self.path("big.wav"), "wb") as f:
+                    f.write(header)
+                    f.seek(len(header) + size - len(tail))
+                    f.write(tail[-size:])
+                    f.write(b"LIST" + le(8) + b"\x7f" * 8)  # never played
+                if os.path.exists(self.raw):
+                    os.remove(self.raw)
+                r = self.run_cuedeck(self.device, "big.wav", start, 0, "px" if out is None else "x", 1, 0)
+                self.assertEqual(r.rc, rc)
+                if out is not None:
+                    self.assertEqual(r.out, out)
+                    continue
+                left = size // 4 - start * 48000
+                self.assertPlayed(tail[-left * 4:] + bytes((PERIOD - left) * 4))
 
     def test_devices_that_refuse(self):
         # A card that takes two channels only, as most small boards' hw:

@@ -167,7 +167,8 @@ class FileChangesBetweenPlays(CuedeckCase):
 
     def test_changed_format_ends_the_program(self):
         cases = [({"rate": 48000}, "samplerate"), ({"bits": 24}, "bit depth"),
-                 ({"channels": 2}, "channel number"), ({"tag": 3, "extensible": True}, "sample format")]
+                 ({"channels": 2}, "channel number"), ({"tag": 3, "extensible": True}, "sample format"),
+                 ({"bits": 20}, "sample format"), ({"block_align": 4}, "sample format")]
         for change, what in cases:
             s = self.start(10000)
             self.rewrite(frames=10000, **change)

@@ -61,8 +61,8 @@ Bytes canonical(uint32_t channels, uint32_t rate, uint32_t bits, uint32_t dataSi
 
 ProbeResult probe(const Bytes &b, WaveFields *w)
 {
-    uint32_t head = b.size() < PROBE_SPAN ? static_cast<uint32_t>(b.size()) : PROBE_SPAN;
-    return probe_header(b.data(), head, static_cast<uint32_t>(b.size()), w);
+    ByteSource src{b.size(), b.data(), nullptr};
+    return probe_wave(&src, w);
 }
 
 } // namespace
@@ -83,8 +83,8 @@ TEST(Probe, CanonicalHeadersOfBothWidths)
         WaveFields want;
     };
     const Case cases[] = {
-        {1, 44100, 16, 1000, {44100, 2, 1, 44, 500, {1, 16}}},
-        {2, 48000, 24, 6000, {48000, 3, 2, 44, 1000, {1, 24}}},
+        {1, 44100, 16, 1000, {44100, 2, 1, 44, 500, {1, 16, 2}}},
+        {2, 48000, 24, 6000, {48000, 3, 2, 44, 1000, {1, 24, 6}}},
     };
     for (const Case &c : cases) {
         WaveFields w{};
@@ -94,6 +94,7 @@ TEST(Probe, CanonicalHeadersOfBothWidths)
         EXPECT_EQ(w.rate, c.want.rate);
         EXPECT_EQ(w.dataOffset, c.want.dataOffset);
         EXPECT_EQ(w.length, c.want.length);
+        EXPECT_EQ(w.format.blockAlign, c.want.format.blockAlign);
     }
 }
 
@@ -112,7 +113,7 @@ TEST(Probe, LengthIsClampedToWholeFramesPresent)
     EXPECT_EQ(w.length, 50u);
 }
 
-TEST(Probe, FirstEvenDataWinsEvenInsideAnotherChunk)
+TEST(Probe, WalkedListTakesItsDataChunkAndTheScanTheFirstEvenData)
 {
     Bytes b = canonical(1, 8000, 16, 0, 0);
     b.resize(36);
@@ -123,6 +124,10 @@ TEST(Probe, FirstEvenDataWinsEvenInsideAnotherChunk)
     put_data(b, 56, 8);
     b.resize(72, 0);
     WaveFields w{};
+    ASSERT_EQ(probe(b, &w), PROBE_OK);
+    EXPECT_EQ(w.dataOffset, 64u);
+    // Without a RIFF header the list can't be walked.
+    put(b, 0, "riff");
     ASSERT_EQ(probe(b, &w), PROBE_OK);
     EXPECT_EQ(w.dataOffset, 54u);
 }
@@ -178,7 +183,8 @@ TEST(Probe, SearchEndsAtPosition131072)
     Bytes c = canonical(1, 8000, 16, 0, 0);
     put(c, 36, "junk");
     put(c, 131070, "data");
-    EXPECT_EQ(probe_header(c.data(), 131072, 131072, &w), PROBE_NO_DATA);
+    c.resize(131072);
+    EXPECT_EQ(probe(c, &w), PROBE_NO_DATA);
 }
 
 TEST(Probe, FieldsPastTheEndAreRefused)
