@@ -204,7 +204,6 @@ void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, u
     std::FILE *f = std::fopen(path, "rb");
     if (f == nullptr)
         exit_with_message(stdout, 2, "The file called %s cannot be found!\n", path);
-    std::setvbuf(f, nullptr, _IONBF, 0); // a few exact reads, no copy
     off_t size = -1;
     if (fseeko(f, 0, SEEK_END) == 0)
         size = ftello(f);
