@@ -73,6 +73,20 @@ float seconds_argument(const char *name, const char *arg)
     return seconds;
 }
 
+// START or STOP: "#N" names marker N, anything else is seconds.
+void position_argument(const char *name, const char *arg, float *seconds, int32_t *marker)
+{
+    char *end = nullptr;
+    if (arg[0] == '#' && arg[1] >= '0' && arg[1] <= '9') {
+        long number = std::strtol(arg + 1, &end, 10);
+        if (*end == '\0') {
+            *marker = clamp_to_int32(number);
+            return;
+        }
+    }
+    *seconds = seconds_argument(name, arg);
+}
+
 int32_t whole_argument(const char *name, const char *arg)
 {
     char *end = nullptr;
@@ -105,6 +119,8 @@ void read_arguments_or_exit(int argc, char **argv, Arguments *a)
     std::strcpy(a->commandText, " ");
     a->startSeconds = 0;
     a->stopSeconds = 0;
+    a->startMarker = NO_MARKER;
+    a->stopMarker = NO_MARKER;
     a->loops = 1;
     a->showClock = 1;
     a->commandGiven = 0;
@@ -118,9 +134,9 @@ void read_arguments_or_exit(int argc, char **argv, Arguments *a)
     }
     copy_file_name_or_exit(a->fileName, argv[2]);
     if (count >= 3)
-        a->startSeconds = seconds_argument("START", argv[3]);
+        position_argument("START", argv[3], &a->startSeconds, &a->startMarker);
     if (count >= 4)
-        a->stopSeconds = seconds_argument("STOP", argv[4]);
+        position_argument("STOP", argv[4], &a->stopSeconds, &a->stopMarker);
     if (count >= 5) {
         // Cutting a long first command is safe: no command is that long.
         std::snprintf(a->commandText, sizeof a->commandText, "%s", argv[5]);

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "player/command_text.h"
+#include "player/player.h"
 
 // Buffer sizes, including the terminating zero.
 constexpr int DEVICE_NAME_SIZE = 64;
@@ -14,13 +15,16 @@ struct Arguments {
     char commandText[COMMAND_TEXT_SIZE];
     float startSeconds;  // 0: from the beginning
     float stopSeconds;   // 0: to the end of the file
+    int32_t startMarker; // from START as "#N": marker N's position (or NO_MARKER)
+    int32_t stopMarker;  // from STOP as "#N"
     int32_t loops;
     int32_t showClock;   // 0 hides the clock
     int32_t commandGiven;
 };
 
 // Fills *a from up to seven positional arguments: device ("d" for the
-// default), file, start, stop, first command, loops, clock. Without a file
+// default), file, start, stop (seconds, or "#N" for marker N), first
+// command, loops, clock. Without a file
 // argument it asks for the file name at the terminal. Ends the process with
 // status 0 after --help, -h or --version as the first argument; with status 1
 // on "x" or end of input at the prompt, and when the device name is too long

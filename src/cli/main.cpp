@@ -37,6 +37,7 @@ int main(int argc, char **argv)
     uint32_t dataOffset = 0;
     uint32_t length = 0;
     PLAY(a.fileName, a.deviceName, rate, bytesPerSample, channels, dataOffset, length,
-         a.startSeconds, a.stopSeconds, a.commandText, a.commandGiven, a.loops, a.showClock);
+         a.startSeconds, a.stopSeconds, a.commandText, a.commandGiven, a.loops, a.showClock,
+         a.startMarker, a.stopMarker);
     return 0;
 }

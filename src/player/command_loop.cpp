@@ -32,7 +32,7 @@ void read_command(Player *p)
 
 // The commands. Each applies its word and says what comes next.
 
-Pending show_additional_commands(Player *)
+Pending show_additional_commands(Player *p)
 {
     std::puts("\nAdditional Commands:");
     std::puts("\t'j' to jump time selection ahead");
@@ -44,6 +44,56 @@ Pending show_additional_commands(Player *)
     std::puts("\t'N' to nudge both start and stop forward");
     std::puts("\t'B' to nudge both start and stop backward");
     std::puts("\t'nn' to set nudge amount");
+    if (p->markers.count > 0) {
+        std::puts("\t'm' to list markers");
+        std::puts("\t'c' to select a marker's stretch");
+    }
+    return PENDING_NONE;
+}
+
+bool has_markers_or_say_so(const Player *p)
+{
+    if (p->markers.count == 0)
+        std::puts("\nThis file has no markers.");
+    return p->markers.count > 0;
+}
+
+// Seconds in double precision: a marker deep into a long take keeps its
+// millisecond.
+double marker_seconds(uint32_t frames, uint32_t rate)
+{
+    return static_cast<double>(frames) / rate;
+}
+
+Pending list_markers(Player *p)
+{
+    if (!has_markers_or_say_so(p))
+        return PENDING_NONE;
+    uint32_t rate = wave_now(p).rate;
+    std::puts("\nMarkers:");
+    for (uint32_t i = 0; i < p->markers.count; ++i) {
+        const Marker &m = p->markers.items[i];
+        std::printf("%4u  at %.3f sec  for %.3f sec  %s\n", i + 1, marker_seconds(m.position, rate),
+                    marker_seconds(m.end - m.position, rate), m.label);
+    }
+    return PENDING_NONE;
+}
+
+// The selection becomes the stretch of the marker whose number is typed.
+Pending select_marker(Player *p)
+{
+    if (!has_markers_or_say_so(p))
+        return PENDING_NONE;
+    std::puts("Enter marker number.");
+    int32_t number = 0;
+    if (!read_int32(stdin, &number))
+        return PENDING_NONE;
+    if (number < 1 || static_cast<uint32_t>(number) > p->markers.count) {
+        std::printf("There is no marker %i.\n", number);
+        return PENDING_NONE;
+    }
+    const Marker &m = p->markers.items[number - 1];
+    p->selection = Selection{static_cast<int32_t>(m.position), static_cast<int32_t>(m.end)};
     return PENDING_NONE;
 }
 
@@ -138,6 +188,8 @@ const struct {
     {"no", step<nudge_stop_forward>, false},
     {"bo", step<nudge_stop_backward>, false},
     {"nn", set_nudge, false},
+    {"m", list_markers, false},
+    {"c", select_marker, false},
 };
 
 } // namespace

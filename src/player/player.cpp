@@ -23,20 +23,67 @@ constexpr int32_t FIRST_NUDGE = 12000;
 // is treated like a failed allocation.
 constexpr uint64_t LARGEST_BUFFER = 64u * 1024u * 1024u;
 
-// Probes the file into the caller's wave attributes; see GetAttributes for
-// when it ends the process.
+// Says what was wrong with the file's markers, when that changed since
+// the last probe: the file plays all the same.
+void tell_marker_problems(Player *p)
+{
+    uint32_t problems = p->markers.problems;
+    if (problems == p->markerProblemsTold)
+        return;
+    p->markerProblemsTold = problems;
+    if ((problems & MARKERS_BROKEN) != 0)
+        std::fprintf(stderr, "Warning: a marker chunk of %s is cut short; playing without markers\n",
+                     p->fileName);
+    if ((problems & MARKERS_PAST_END) != 0)
+        std::fprintf(stderr, "Warning: markers past the end of the samples of %s are left out\n",
+                     p->fileName);
+    if ((problems & MARKERS_TOO_MANY) != 0)
+        std::fprintf(stderr, "Warning: only the first %u markers of %s are kept\n", MOST_MARKERS,
+                     p->fileName);
+}
+
+// Probes the file into the caller's wave attributes, and reads its
+// markers; see GetAttributes for when it ends the process.
 void probe_or_exit(Player *p)
 {
     WaveAttributes &w = p->wave;
     GetAttributes(p->fileName, w.rate, w.bytesPerSample, w.channels, w.dataOffset, w.length,
-                  &p->format);
+                  &p->format, &p->markers);
+    tell_marker_problems(p);
 }
 
-Selection first_selection(const WaveFields &w, float startSeconds, float stopSeconds)
+// The position of marker number (from 1), given on the command line as
+// "#number"; a marker that isn't there ends the process before any play.
+int32_t marker_position_or_exit(const Player *p, int32_t number)
 {
+    const MarkerList &m = p->markers;
+    if (number < 1 || static_cast<uint32_t>(number) > m.count)
+        exit_with_message(stdout, 2, "There is no marker %i in %s!\n", number, p->fileName);
+    return static_cast<int32_t>(m.items[number - 1].position);
+}
+
+// Where the first selection comes from: seconds (0 means from the
+// beginning and to the end), or marker numbers where they are given.
+struct FirstSelection {
+    float startSeconds;
+    float stopSeconds;
+    int32_t startMarker;
+    int32_t stopMarker;
+};
+
+// The first selection, from seconds, or from marker numbers where they are
+// given.
+Selection first_selection(const Player *p, const FirstSelection &first)
+{
+    const WaveFields w = wave_now(p);
     Selection s{};
-    s.start = startSeconds == 0 ? 0 : seconds_to_frames(w.rate, startSeconds);
-    s.stop = stopSeconds == 0 ? static_cast<int32_t>(w.length) : seconds_to_frames(w.rate, stopSeconds);
+    s.start = first.startSeconds == 0 ? 0 : seconds_to_frames(w.rate, first.startSeconds);
+    s.stop = first.stopSeconds == 0 ? static_cast<int32_t>(w.length)
+                                    : seconds_to_frames(w.rate, first.stopSeconds);
+    if (first.startMarker != NO_MARKER)
+        s.start = marker_position_or_exit(p, first.startMarker);
+    if (first.stopMarker != NO_MARKER)
+        s.stop = marker_position_or_exit(p, first.stopMarker);
     return s;
 }
 
@@ -135,7 +182,7 @@ PcmDevice *open_device_or_exit(const char *deviceName)
 // Probes the file, opens it and the device, and works out the first
 // selection. Ends the process when the file can't be played or the device
 // can't be set up.
-void start_up_or_exit(Player *p, const char *deviceName, float startSeconds, float stopSeconds)
+void start_up_or_exit(Player *p, const char *deviceName, const FirstSelection &first)
 {
     probe_or_exit(p);
     const WaveFields w = wave_now(p);
@@ -143,7 +190,7 @@ void start_up_or_exit(Player *p, const char *deviceName, float startSeconds, flo
     SampleEncoding encoding = playable_encoding_or_exit(w);
     p->silence = silence_byte(encoding);
     open_data_or_exit(p);
-    p->selection = first_selection(w, startSeconds, stopSeconds);
+    p->selection = first_selection(p, first);
     p->pcm = open_device_or_exit(deviceName);
     p->period = pcm_configure_or_exit(p->pcm, encoding, w.channels, w.rate);
     p->nudge = FIRST_NUDGE;
@@ -191,7 +238,7 @@ void shut_down_or_exit(Player *p)
 void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t &bytesPerSample,
           uint32_t &channels, uint32_t &dataOffset, uint32_t &length, float startSeconds,
           float stopSeconds, char *commandText, int32_t commandGiven, int32_t loops,
-          int32_t showClock)
+          int32_t showClock, int32_t startMarker, int32_t stopMarker)
 {
     Player p{};
     p.fileName = fileName;
@@ -200,7 +247,8 @@ void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t
     p.showClock = showClock;
     p.commandText = commandText;
     p.commandGiven = commandGiven;
-    start_up_or_exit(&p, deviceName, startSeconds, stopSeconds);
+    start_up_or_exit(&p, deviceName,
+                     FirstSelection{startSeconds, stopSeconds, startMarker, stopMarker});
     for (;;) {
         Pending next = next_action(&p);
         recheck_file_or_exit(&p);

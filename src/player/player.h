@@ -2,13 +2,20 @@
 #pragma once
 #include <cstdint>
 
+// A marker number that names no marker: the seconds choose.
+constexpr int32_t NO_MARKER = -1;
+
 // Plays fileName on deviceName. The five wave attributes belong to the caller
 // and are rewritten by every probe of the file. startSeconds and stopSeconds
-// choose the first selection (0 means from the beginning and to the end).
+// choose the first selection (0 means from the beginning and to the end);
+// startMarker and stopMarker, where not NO_MARKER, choose it by the positions of
+// the file's markers of those numbers instead, and a number that no marker
+// has ends the process with status 2.
 // When commandGiven is not 0, commandText is processed before the menu is
 // shown; later commands are read into commandText (COMMAND_TEXT_SIZE bytes).
 // Returns after the run ends normally; fatal conditions end the process.
 void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t &bytesPerSample,
           uint32_t &channels, uint32_t &dataOffset, uint32_t &length, float startSeconds,
           float stopSeconds, char *commandText, int32_t commandGiven, int32_t loops,
-          int32_t showClock);
+          int32_t showClock, int32_t startMarker = NO_MARKER,
+          int32_t stopMarker = NO_MARKER);

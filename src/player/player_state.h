@@ -21,6 +21,8 @@ struct Player {
     const char *fileName;
     WaveAttributes wave;
     WaveFormat format;     // the encoding, as the latest probe found it
+    MarkerList markers;    // the file's markers, as the latest probe found them
+    uint32_t markerProblemsTold; // what was last said about them
     WaveFields baseline;   // the first probe's, which every later probe is held to
     std::FILE *data;       // the read handle all samples come through
     PcmDevice *pcm;

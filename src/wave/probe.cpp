@@ -195,7 +195,8 @@ void probe_ok_or_exit(ProbeResult result)
 } // namespace
 
 void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, uint32_t *channels,
-                   uint32_t *dataOffset, uint32_t *length, WaveFormat *format)
+                   uint32_t *dataOffset, uint32_t *length, WaveFormat *format,
+                   MarkerList *markers)
 {
     // Checked before the open, which could wait for ever on a fifo.
     struct stat status {};
@@ -212,6 +213,8 @@ void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, u
     ByteSource src{static_cast<uint64_t>(size), nullptr, f};
     WaveFields w{};
     ProbeResult result = probe_wave(&src, &w);
+    if (result == PROBE_OK && markers != nullptr)
+        read_markers(&src, w.length, markers);
     std::fclose(f);
     probe_ok_or_exit(result);
     *channels = w.channels;

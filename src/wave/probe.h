@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "wave/chunks.h"
+#include "wave/markers.h"
 
 // How far into a file the scan looks: identifiers are searched at the even
 // positions 2..131072.
@@ -51,8 +52,10 @@ struct WaveFields {
 ProbeResult probe_wave(const ByteSource *src, WaveFields *out);
 
 // Opens the file, probes it and writes the five wave attributes through the
-// pointers, and the encoding through format when it is given. Ends the
+// pointers, the encoding through format and the markers through markers
+// when they are given. Ends the
 // process with status 2, after a message on standard output, when the file
 // isn't a regular file, can't be opened or measured, or fails the probe.
 void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, uint32_t *channels,
-                   uint32_t *dataOffset, uint32_t *length, WaveFormat *format = nullptr);
+                   uint32_t *dataOffset, uint32_t *length, WaveFormat *format = nullptr,
+                   MarkerList *markers = nullptr);

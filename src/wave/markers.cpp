@@ -1,0 +1,234 @@
+#include "wave/markers.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "wave/bytes.h"
+
+namespace {
+
+// A cue point: id, dwPosition, fccChunk, dwChunkStart, dwBlockStart,
+// dwSampleOffset. Some recorders leave dwPosition 0: the frame is the
+// sample offset.
+constexpr uint32_t CUE_POINT_BYTES = 24;
+constexpr uint32_t CUE_SAMPLE_OFFSET = 20;
+// smpl: nine 4-byte fields (the loop count at 28), then the loops: id,
+// type, start, end (inclusive), fraction, play count.
+constexpr uint32_t SMPL_FIXED = 36;
+constexpr uint32_t SMPL_LOOP_BYTES = 24;
+
+bool payload_fits(const ChunkWalk *walk, const Chunk *c)
+{
+    return c->size <= walk->src->size - c->at - 8;
+}
+
+// Gives the marker the stretch of a region of length frames; none for 0.
+void set_region(Marker *m, uint64_t length)
+{
+    uint64_t end = uint64_t{m->position} + length;
+    m->region = length > 0;
+    m->end = end > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(end);
+}
+
+// The new marker, or nullptr when the list is full.
+Marker *add_marker(MarkerList *list, uint32_t position)
+{
+    if (list->count == MOST_MARKERS) {
+        list->problems |= MARKERS_TOO_MANY;
+        return nullptr;
+    }
+    Marker *m = &list->items[list->count++];
+    *m = Marker{};
+    m->position = position;
+    return m;
+}
+
+bool read_cue(const ByteSource *src, const Chunk *c, MarkerList *list)
+{
+    unsigned char b[CUE_POINT_BYTES];
+    if (c->size < 4 || !read_exactly(src, c->at + 8, b, 4))
+        return false;
+    uint32_t points = Assem4(b);
+    if (points > (c->size - 4) / CUE_POINT_BYTES)
+        return false;
+    for (uint32_t i = 0; i < points; ++i) {
+        if (!read_exactly(src, c->at + 12 + uint64_t{i} * CUE_POINT_BYTES, b, sizeof b))
+            return false;
+        Marker *m = add_marker(list, Assem4(b + CUE_SAMPLE_OFFSET));
+        if (m != nullptr) {
+            m->id = Assem4(b);
+            m->cuePoint = true;
+        }
+    }
+    return true;
+}
+
+// A loop that starts at a cue point gives that point its length; any other
+// is a marker of its own.
+void add_loop(MarkerList *list, uint32_t start, uint32_t end)
+{
+    uint64_t length = uint64_t{end} - start + 1;
+    for (uint32_t i = 0; i < list->count; ++i) {
+        Marker *m = &list->items[i];
+        if (m->position == start && !m->region) {
+            set_region(m, length);
+            return;
+        }
+    }
+    Marker *m = add_marker(list, start);
+    if (m != nullptr) {
+        set_region(m, length);
+        std::strcpy(m->label, "loop");
+    }
+}
+
+bool read_smpl(const ByteSource *src, const Chunk *c, MarkerList *list)
+{
+    unsigned char b[SMPL_FIXED];
+    if (c->size < SMPL_FIXED || !read_exactly(src, c->at + 8, b, SMPL_FIXED))
+        return false;
+    uint32_t loops = Assem4(b + 28);
+    if (loops > (c->size - SMPL_FIXED) / SMPL_LOOP_BYTES)
+        return false;
+    for (uint32_t i = 0; i < loops; ++i) {
+        if (!read_exactly(src, c->at + 8 + SMPL_FIXED + uint64_t{i} * SMPL_LOOP_BYTES, b,
+                          SMPL_LOOP_BYTES))
+            return false;
+        uint32_t start = Assem4(b + 8);
+        uint32_t end = Assem4(b + 12);
+        if (end < start)
+            return false;
+        add_loop(list, start, end);
+    }
+    return true;
+}
+
+Marker *marker_with_id(MarkerList *list, uint32_t id)
+{
+    for (uint32_t i = 0; i < list->count; ++i) {
+        if (list->items[i].cuePoint && list->items[i].id == id)
+            return &list->items[i];
+    }
+    return nullptr;
+}
+
+// Copies a label, cut to fit; control characters (an escape sequence
+// hidden in a file) become '?' before they reach the terminal.
+void set_label(const ByteSource *src, uint64_t at, uint32_t bytes, Marker *m)
+{
+    unsigned char text[MARKER_LABEL_SIZE] = {};
+    uint32_t n = std::min(bytes, MARKER_LABEL_SIZE - 1);
+    if (!read_exactly(src, at, text, n))
+        n = 0;
+    for (uint32_t i = 0; i < n && text[i] != '\0'; ++i)
+        text[i] = text[i] < 0x20 || text[i] == 0x7f ? '?' : text[i];
+    std::memcpy(m->label, text, sizeof text);
+}
+
+// One labl, note or ltxt entry of a LIST/adtl chunk, for the cue point it names.
+bool read_adtl_entry(const ByteSource *src, const Chunk *entry, MarkerList *list)
+{
+    unsigned char b[8];
+    if (entry->size < 4 || !read_exactly(src, entry->at + 8, b, 4))
+        return false;
+    Marker *m = marker_with_id(list, Assem4(b));
+    if (m == nullptr)
+        return true; // a label for a cue point that isn't there
+    bool isLabel = std::memcmp(entry->id, "labl", 4) == 0;
+    bool isNote = std::memcmp(entry->id, "note", 4) == 0;
+    if (isLabel || (isNote && m->label[0] == '\0'))
+        set_label(src, entry->at + 12, static_cast<uint32_t>(entry->size - 4), m);
+    if (std::memcmp(entry->id, "ltxt", 4) == 0) {
+        if (entry->size < 8 || !read_exactly(src, entry->at + 12, b, 4))
+            return false;
+        set_region(m, Assem4(b));
+    }
+    return true;
+}
+
+// The entries of a LIST/adtl chunk, each padded to an even size.
+bool read_adtl(const ByteSource *src, const Chunk *c, MarkerList *list)
+{
+    uint64_t end = c->at + 8 + c->size;
+    for (uint64_t at = c->at + 12; end - at >= 8;) {
+        unsigned char h[8];
+        if (!read_exactly(src, at, h, sizeof h))
+            return false;
+        Chunk entry{};
+        std::memcpy(entry.id, h, 4);
+        entry.at = at;
+        entry.size = Assem4(h + 4);
+        if (entry.size > end - at - 8 || !read_adtl_entry(src, &entry, list))
+            return false;
+        at += 8 + entry.size + (entry.size & 1);
+    }
+    return true;
+}
+
+bool is_adtl(const ByteSource *src, const Chunk *c)
+{
+    unsigned char type[4];
+    return chunk_is(c, "LIST") && c->size >= 4 && read_exactly(src, c->at + 8, type, 4) &&
+           std::memcmp(type, "adtl", 4) == 0;
+}
+
+// One walk of the chunk list: the points and loops (labels false), or the
+// labels and regions of the points already read (labels true).
+bool read_pass(const ByteSource *src, bool labels, MarkerList *list)
+{
+    ChunkWalk walk{};
+    if (begin_walk(src, &walk) != WALK_RIFF)
+        return true;
+    Chunk c{};
+    while (next_chunk(&walk, &c) == WALK_CHUNK) {
+        if (!payload_fits(&walk, &c))
+            break; // the data chunk of a recording cut short: nothing follows
+        bool ok = true;
+        if (!labels && chunk_is(&c, "cue "))
+            ok = read_cue(src, &c, list);
+        else if (!labels && chunk_is(&c, "smpl"))
+            ok = read_smpl(src, &c, list);
+        else if (labels && is_adtl(src, &c))
+            ok = read_adtl(src, &c, list);
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+// Leaves out the markers past the samples, orders the rest by position
+// and ends each stretch.
+void finish(MarkerList *list, uint32_t length)
+{
+    Marker *first = list->items;
+    Marker *last = std::remove_if(first, first + list->count,
+                                  [length](const Marker &m) { return m.position > length; });
+    if (last != first + list->count)
+        list->problems |= MARKERS_PAST_END;
+    list->count = static_cast<uint32_t>(last - first);
+    std::stable_sort(first, last,
+                     [](const Marker &a, const Marker &b) { return a.position < b.position; });
+    for (Marker *m = first; m != last; ++m) {
+        if (m->region) {
+            m->end = std::min(m->end, length);
+            continue;
+        }
+        const Marker *next = std::find_if(
+            m, last, [m](const Marker &other) { return other.position > m->position; });
+        m->end = next != last ? next->position : length;
+    }
+}
+
+} // namespace
+
+void read_markers(const ByteSource *src, uint32_t length, MarkerList *out)
+{
+    out->count = 0;
+    out->problems = 0;
+    if (!read_pass(src, false, out) || !read_pass(src, true, out)) {
+        out->count = 0;
+        out->problems = MARKERS_BROKEN;
+        return;
+    }
+    finish(out, length);
+}
