@@ -53,5 +53,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     uint64_t chunk = data_chunk_of_whole_list(data, size);
     if (chunk != 0 && w.dataOffset != chunk + 8)
         std::abort();
+    // Markers come in order, each stretch inside the samples.
+    static MarkerList markers;
+    read_markers(&src, w.length, &markers);
+    for (uint32_t i = 0; i < markers.count; ++i) {
+        const Marker &m = markers.items[i];
+        if (m.end < m.position || m.end > w.length ||
+            (i > 0 && m.position < markers.items[i - 1].position) ||
+            std::memchr(m.label, '\0', MARKER_LABEL_SIZE) == nullptr)
+            std::abort();
+    }
     return 0;
 }

@@ -8,7 +8,7 @@ from harness import HERE, CuedeckCase
 
 MANUAL = os.path.abspath(os.path.join(HERE, "../../man/cuedeck.1"))
 COMMANDS = ["i", "o", "l", "p", "px", "w", "wx", "x", "+",
-            "j", "J", "n", "b", "no", "bo", "N", "B", "nn"]
+            "j", "J", "n", "b", "no", "bo", "N", "B", "nn", "m", "c"]
 
 
 class Manual(CuedeckCase):
