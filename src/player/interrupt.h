@@ -6,7 +6,7 @@
 
 // From now until release_interrupts(), SIGINT aborts the play on pcm
 // (pcm_abort) instead of ending the process: a write that waits for the
-// device returns at once, and pcm_stopped says so. A SIGINT that the caller
+// device returns at once and says that the play stopped. A SIGINT that the caller
 // ignored (a background job's) stays ignored.
 void catch_interrupts(PcmDevice *pcm);
 

@@ -1,12 +1,36 @@
 #include "player/pcm.h"
 
 #include <alsa/asoundlib.h>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include "util/fatal.h"
+
+// The device and everything the player remembers of it between calls.
+struct PcmDevice {
+    snd_pcm_t *handle;
+    // Set by pcm_abort, from a signal handler; cleared by pcm_drop.
+    volatile std::sig_atomic_t abortRequested;
+    // A control call (a drop, a recovery) that may wait for a stalled
+    // device runs on a helper thread, so that the player's own wait for it
+    // can be cut short; the helper writes one byte to callDone when done.
+    bool callRunning;
+    bool dropWanted; // a stopped play's queued audio still to be dropped
+    int recoverErr;  // the error a recovery call clears; 0 for a drop
+    std::atomic<int> callResult;
+    int callDone[2];
+    // When every frame written will have played: the last write's end
+    // plus a buffer's time.
+    int64_t lastWriteNs;
+    int64_t bufferNs;
+};
 
 namespace {
 
@@ -15,11 +39,6 @@ namespace {
 constexpr snd_pcm_uframes_t PERIOD_REQUEST = 4096;
 constexpr snd_pcm_uframes_t BUFFER_REQUEST = 16384;
 
-snd_pcm_t *handle_of(PcmDevice *pcm)
-{
-    return reinterpret_cast<snd_pcm_t *>(pcm);
-}
-
 // Failed writes, each followed by a recovery, after which the device counts
 // as lost: a stream that recovers but never takes a frame must not spin.
 constexpr int MOST_FAILED_WRITES_IN_A_ROW = 4;
@@ -27,34 +46,14 @@ constexpr int MOST_FAILED_WRITES_IN_A_ROW = 4;
 // How long to wait for room in the device when a write said "try again".
 constexpr int ROOM_WAIT_MS = 1000;
 
-// What the player needs to remember of its one device between calls.
-struct DeviceState {
-    // A write that waits for room longer than two periods' time has found
-    // the device stalled (a stopped sound server, a hung card): it would
-    // not answer a drop either.
-    int64_t stallNs;
-    bool lastWriteStalled;
-    // A play stopped while the device stalled: its queued audio is dropped
-    // before the device is used again, not at once.
-    bool dropPending;
-};
-DeviceState state{};
-
-// Set by pcm_abort, from a signal handler; cleared when the play is dropped.
-volatile std::sig_atomic_t abortRequested = 0;
+// What a sound server may hold beyond the device's buffer before it plays.
+constexpr int64_t SERVER_SLACK_NS = 250000000;
 
 int64_t now_ns()
 {
     struct timespec t {};
     clock_gettime(CLOCK_MONOTONIC, &t);
     return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
-}
-
-void drop_now(snd_pcm_t *handle)
-{
-    snd_pcm_drop(handle);
-    snd_pcm_prepare(handle); // a failure here shows in the next play's write
-    state.dropPending = false;
 }
 
 constexpr char WRITE_FAILED[] = "Unable to write to the playback device: %s\n";
@@ -71,13 +70,12 @@ void alsa_ok_or_exit(int rc, const char *message)
         exit_with_message(stderr, 1, message, snd_strerror(rc));
 }
 
-// As alsa_ok_or_exit, for a setting the device refused: the plug hint follows.
+// As alsa_ok_or_exit, for a setting the device refused: message ends in
+// a second %s, for the plug hint.
 void configured_or_exit(int rc, const char *message)
 {
-    if (rc >= 0)
-        return;
-    std::fprintf(stderr, message, snd_strerror(rc));
-    exit_with_message(stderr, 1, "%s", PLUG_HINT);
+    if (rc < 0)
+        exit_with_message(stderr, 1, message, snd_strerror(rc), PLUG_HINT);
 }
 
 snd_pcm_format_t alsa_format(SampleEncoding encoding)
@@ -116,12 +114,10 @@ void channels_kept_or_exit(snd_pcm_t *handle, snd_pcm_hw_params_t *params, unsig
     snd_pcm_hw_params_get_channels_min(params, &fewest);
     snd_pcm_hw_params_get_channels_max(params, &most);
     if (fewest == most)
-        std::fprintf(stderr, "Unable to set the channel count to %u: the device takes %u\n",
-                     channels, fewest);
-    else
-        std::fprintf(stderr, "Unable to set the channel count to %u: the device takes %u to %u\n",
-                     channels, fewest, most);
-    exit_with_message(stderr, 1, "%s", PLUG_HINT);
+        exit_with_message(stderr, 1, "Unable to set the channel count to %u: the device takes %u\n%s",
+                          channels, fewest, PLUG_HINT);
+    exit_with_message(stderr, 1, "Unable to set the channel count to %u: the device takes %u to %u\n%s",
+                      channels, fewest, most, PLUG_HINT);
 }
 
 // The player keeps timing by the file's rate; another rate is played, at
@@ -129,24 +125,102 @@ void channels_kept_or_exit(snd_pcm_t *handle, snd_pcm_hw_params_t *params, unsig
 void warn_of_another_rate(unsigned int granted, unsigned int rate)
 {
     if (granted != rate)
-        std::fprintf(stderr,
-                     "Warning: the device plays at %u Hz, not at the file's %u Hz: the sound is off "
-                     "in pitch and speed\n%s",
-                     granted, rate, PLUG_HINT);
+        warn("Warning: the device plays at %u Hz, not at the file's %u Hz: the sound is off in pitch "
+             "and speed\n%s",
+             granted, rate, PLUG_HINT);
+}
+
+// The control call itself, on the helper thread.
+void *control_call(void *device)
+{
+    auto *pcm = static_cast<PcmDevice *>(device);
+    if (pcm->recoverErr == 0) {
+        snd_pcm_drop(pcm->handle);
+        pcm->callResult = snd_pcm_prepare(pcm->handle);
+    } else {
+        pcm->callResult = snd_pcm_recover(pcm->handle, pcm->recoverErr, 1);
+    }
+    char done = 0;
+    if (write(pcm->callDone[1], &done, 1) < 0)
+        return nullptr; // the pipe can't fail while the device is open
+    return nullptr;
+}
+
+// Starts the call on a helper thread that leaves SIGINT to the player. A
+// helper that can't be started makes the call right here instead.
+void start_control_call(PcmDevice *pcm, int recoverErr)
+{
+    pcm->recoverErr = recoverErr;
+    pcm->callRunning = true;
+    sigset_t all;
+    sigset_t before;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &before);
+    pthread_t helper;
+    bool started = pcm->callDone[0] >= 0 && pthread_create(&helper, nullptr, control_call, pcm) == 0;
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    if (started)
+        pthread_detach(helper);
+    else
+        control_call(pcm);
+}
+
+// Waits for the running control call. SIGINT is let in only inside the
+// wait itself, so an abort can't slip in between the check and the wait.
+// False when stoppable and pcm_abort ended the wait first.
+bool control_call_done(PcmDevice *pcm, bool stoppable)
+{
+    sigset_t interrupt;
+    sigset_t before;
+    sigemptyset(&interrupt);
+    sigaddset(&interrupt, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &interrupt, &before);
+    while (pcm->callRunning && !(stoppable && pcm->abortRequested != 0)) {
+        struct pollfd done {pcm->callDone[0], POLLIN, 0};
+        char byte = 0;
+        if (ppoll(&done, 1, nullptr, &before) > 0 && read(pcm->callDone[0], &byte, 1) == 1)
+            pcm->callRunning = false;
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    return !pcm->callRunning;
+}
+
+// Runs a drop or a recovery and waits for it. False when stopped first.
+bool control_call_made(PcmDevice *pcm, int recoverErr, bool stoppable)
+{
+    start_control_call(pcm, recoverErr);
+    return control_call_done(pcm, stoppable);
+}
+
+// The device is free for a write or a drain once the last control call is
+// done and a stopped play's audio dropped. False when stopped first.
+bool device_settled(PcmDevice *pcm, bool stoppable)
+{
+    if (!control_call_done(pcm, stoppable))
+        return false;
+    if (!pcm->dropWanted)
+        return true;
+    pcm->dropWanted = false;
+    // A prepare that fails shows in the next write.
+    return control_call_made(pcm, 0, stoppable);
 }
 
 // After a failed write, makes the device ready to take the same frames
 // again. snd_pcm_recover clears what can be cleared (an underrun, a suspend,
 // an interrupted wait) and hands back the rest (the device unplugged, its
 // server gone), which ends the run: playing on would only pretend. It
-// doesn't wait for room, which a write that said "try again" needs.
-void recover_or_exit(snd_pcm_t *handle, int err)
+// doesn't wait for room, which a write that said "try again" needs. False
+// when stopped first.
+bool recovered_or_exit(PcmDevice *pcm, int err)
 {
     if (err == -EAGAIN) {
-        snd_pcm_wait(handle, ROOM_WAIT_MS);
-        return;
+        snd_pcm_wait(pcm->handle, ROOM_WAIT_MS);
+        return true;
     }
-    alsa_ok_or_exit(snd_pcm_recover(handle, err, 1), WRITE_FAILED);
+    if (!control_call_made(pcm, err, true))
+        return false;
+    alsa_ok_or_exit(pcm->callResult, WRITE_FAILED);
+    return true;
 }
 
 } // namespace
@@ -155,8 +229,14 @@ int pcm_open(const char *deviceName, PcmDevice **pcm)
 {
     snd_pcm_t *handle = nullptr;
     int rc = snd_pcm_open(&handle, deviceName, SND_PCM_STREAM_PLAYBACK, 0);
-    *pcm = reinterpret_cast<PcmDevice *>(handle);
-    return rc;
+    if (rc < 0)
+        return rc;
+    auto *device = new PcmDevice{};
+    device->handle = handle;
+    if (pipe(device->callDone) != 0)
+        device->callDone[0] = device->callDone[1] = -1;
+    *pcm = device;
+    return 0;
 }
 
 const char *pcm_error_text(int err)
@@ -164,16 +244,16 @@ const char *pcm_error_text(int err)
     return snd_strerror(err);
 }
 
-uint32_t pcm_configure_or_exit(PcmDevice *pcm, SampleEncoding encoding, uint32_t channels,
-                               uint32_t rate)
+uint32_t pcm_configure_or_exit(PcmDevice *pcm, SampleEncoding encoding, uint32_t rate,
+                               uint32_t channels)
 {
-    snd_pcm_t *handle = handle_of(pcm);
+    snd_pcm_t *handle = pcm->handle;
     snd_pcm_hw_params_t *params;
     snd_pcm_hw_params_alloca(&params); // on the stack, zero-filled
     snd_pcm_hw_params_any(handle, params);
     snd_pcm_hw_params_set_access(handle, params, SND_PCM_ACCESS_RW_INTERLEAVED);
     configured_or_exit(snd_pcm_hw_params_set_format(handle, params, alsa_format(encoding)),
-                       "Unable to set playback format: %s\n");
+                       "Unable to set playback format: %s\n%s");
     channels_kept_or_exit(handle, params, channels);
     unsigned int nearRate = rate;
     snd_pcm_hw_params_set_rate_near(handle, params, &nearRate, nullptr);
@@ -181,32 +261,29 @@ uint32_t pcm_configure_or_exit(PcmDevice *pcm, SampleEncoding encoding, uint32_t
     snd_pcm_hw_params_set_period_size_near(handle, params, &period, nullptr);
     snd_pcm_uframes_t buffer = BUFFER_REQUEST;
     snd_pcm_hw_params_set_buffer_size_near(handle, params, &buffer);
-    configured_or_exit(snd_pcm_hw_params(handle, params), "Unable to set hardware parameters: %s\n");
+    configured_or_exit(snd_pcm_hw_params(handle, params), "Unable to set hardware parameters: %s\n%s");
     snd_pcm_hw_params_get_period_size(params, &period, nullptr);
     unsigned int granted = rate;
     snd_pcm_hw_params_get_rate(params, &granted, nullptr);
     warn_of_another_rate(granted, rate);
-    state.stallNs = granted > 0 ? 2 * int64_t{1000000000} * static_cast<int64_t>(period) / granted : 0;
+    pcm->bufferNs = granted > 0 ? int64_t{1000000000} * static_cast<int64_t>(buffer) / granted : 0;
     return period > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(period);
 }
 
 WriteResult pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer, uint32_t frames,
-                                     uint32_t frameBytes)
+                                     uint32_t frameBytes, uint32_t *underruns)
 {
-    snd_pcm_t *handle = handle_of(pcm);
-    if (state.dropPending)
-        drop_now(handle);
-    WriteResult result = WRITE_DONE;
+    if (!device_settled(pcm, true))
+        return WRITE_STOPPED;
     int failuresInARow = 0;
-    while (frames > 0) {
+    while (pcm->abortRequested == 0 && frames > 0) {
+        snd_pcm_sframes_t written = snd_pcm_writei(pcm->handle, buffer, frames);
         // An abort ends a waiting write (it returns -EINTR, or the frames it
-        // took): that means stop, not try again.
-        if (abortRequested != 0)
-            return WRITE_STOPPED;
-        int64_t began = now_ns();
-        snd_pcm_sframes_t written = snd_pcm_writei(handle, buffer, frames);
-        state.lastWriteStalled = now_ns() - began > state.stallNs;
+        // took): that means stop, not a failure to recover from.
+        if (pcm->abortRequested != 0)
+            break;
         if (written > 0) {
+            pcm->lastWriteNs = now_ns();
             // A short count: the rest of the period follows in the next write.
             buffer += static_cast<uint32_t>(written) * frameBytes;
             frames -= static_cast<uint32_t>(written);
@@ -218,38 +295,41 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer
         if (++failuresInARow > MOST_FAILED_WRITES_IN_A_ROW)
             alsa_ok_or_exit(err, WRITE_FAILED);
         if (err == -EPIPE)
-            result = WRITE_DONE_AFTER_UNDERRUN;
-        recover_or_exit(handle, err);
+            *underruns += 1;
+        if (!recovered_or_exit(pcm, err))
+            break;
     }
-    return result;
+    return pcm->abortRequested != 0 ? WRITE_STOPPED : WRITE_DONE;
 }
 
 void pcm_abort(PcmDevice *pcm)
 {
-    abortRequested = 1;
-    snd_pcm_abort(handle_of(pcm));
-}
-
-bool pcm_stopped(const PcmDevice *)
-{
-    return abortRequested != 0;
+    pcm->abortRequested = 1;
+    snd_pcm_abort(pcm->handle);
 }
 
 void pcm_drop(PcmDevice *pcm)
 {
-    abortRequested = 0;
-    if (state.lastWriteStalled)
-        state.dropPending = true;
-    else
-        drop_now(handle_of(pcm));
+    pcm->abortRequested = 0;
+    if (pcm->callRunning) {
+        pcm->dropWanted = true; // after the call that a stall holds up
+        return;
+    }
+    pcm->dropWanted = false;
+    start_control_call(pcm, 0);
 }
 
 void pcm_drain_and_close_or_exit(PcmDevice *pcm)
 {
-    snd_pcm_t *handle = handle_of(pcm);
-    if (state.dropPending)
-        drop_now(handle);
-    // What is still queued is part of the play: a drain that fails lost it.
-    alsa_ok_or_exit(snd_pcm_drain(handle), WRITE_FAILED);
-    snd_pcm_close(handle);
+    device_settled(pcm, false);
+    int rc = snd_pcm_drain(pcm->handle);
+    // What is still queued is part of the play: a drain that fails lost it,
+    // unless all of it had had the time to play.
+    if (rc < 0 && now_ns() - pcm->lastWriteNs <= pcm->bufferNs + SERVER_SLACK_NS)
+        alsa_ok_or_exit(rc, WRITE_FAILED);
+    if (rc < 0)
+        warn("Warning: the playback device failed after the last sound had played: %s\n",
+             snd_strerror(rc));
+    snd_pcm_close(pcm->handle);
+    delete pcm;
 }

@@ -14,44 +14,44 @@ int pcm_open(const char *deviceName, PcmDevice **pcm);
 // The library's text for a negative error code.
 const char *pcm_error_text(int err);
 
-// Configures interleaved access, the sample encoding, the channels, the rate,
-// a period near 4096 and a buffer near 16384 frames, and returns the period
-// granted, in frames. A refused format, a refused channel count and refused
-// hardware parameters end the process with status 1 after their message and
-// a pointer to the plug devices on standard error; another rate than the
-// file's is played with a warning there.
-uint32_t pcm_configure_or_exit(PcmDevice *pcm, SampleEncoding encoding, uint32_t channels,
-                               uint32_t rate);
+// Configures interleaved access, the sample encoding, the rate, the
+// channels, a period near 4096 and a buffer near 16384 frames, and returns
+// the period granted, in frames. A refused format, a refused channel count
+// and refused hardware parameters end the process with status 1 after their
+// message and a pointer to the plug devices on standard error; another rate
+// than the file's is played with a warning there.
+uint32_t pcm_configure_or_exit(PcmDevice *pcm, SampleEncoding encoding, uint32_t rate,
+                               uint32_t channels);
 
 enum WriteResult {
     WRITE_DONE,
-    WRITE_DONE_AFTER_UNDERRUN, // the device had run dry first: a gap was heard
-    WRITE_STOPPED,             // pcm_abort came; the rest of the period was not written
+    WRITE_STOPPED, // pcm_abort came; the rest of the period was not written
 };
 
 // Writes one period of frames (frameBytes each, blocking) until every frame
-// of it is out, unless pcm_abort stops it. An underrun, a suspend or an
-// interrupted wait is recovered and the same frames written again, so no
-// audio is lost. An error that can't be recovered, or writes that keep
-// failing, print "Unable to write to the playback device: ..." on standard
-// error and end the process with status 1.
+// of it is out, unless pcm_abort stops it. A suspend or an interrupted wait
+// is recovered and the same frames written again. An underrun is recovered
+// too and counted in *underruns: the device ran dry, so a gap was heard,
+// and frames it still held may have been dropped with it. An error that
+// can't be recovered, or writes that keep failing, print "Unable to write
+// to the playback device: ..." on standard error and end the process with
+// status 1.
 WriteResult pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer, uint32_t frames,
-                                     uint32_t frameBytes);
+                                     uint32_t frameBytes, uint32_t *underruns);
 
-// Stops the play: a write that is waiting for the device returns at once,
-// and no later write starts until pcm_drop. Safe to call from a signal
-// handler.
+// Stops the play: a write, or a wait for the device, returns at once, and
+// no later write starts until pcm_drop. Safe to call from a signal handler.
 void pcm_abort(PcmDevice *pcm);
 
-// Whether pcm_abort stopped the play since the last pcm_drop.
-bool pcm_stopped(const PcmDevice *pcm);
-
-// Drops whatever is still queued, at once, and makes the device ready for
-// the next play, writes included. A device that stalled during the last
-// write would not answer: it is dropped before it is next written or
-// drained instead.
+// After a play that pcm_abort stopped: drops whatever is still queued and
+// makes the device ready for the next play. A stalled device (a stopped
+// sound server) would not answer a drop: the player never waits for it
+// here, and the next write or drain waits for the drop first, a wait that
+// pcm_abort ends too.
 void pcm_drop(PcmDevice *pcm);
 
-// Waits until everything queued has played, then closes the device. A drain
-// that fails ends the process with status 1, like a failed write.
+// Waits until everything queued has played, then closes the device and
+// releases it. A drain that fails ends the process with status 1, like a
+// failed write, unless every frame written had had the time to play: then
+// nothing was lost, and a warning says what failed.
 void pcm_drain_and_close_or_exit(PcmDevice *pcm);

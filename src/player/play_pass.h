@@ -4,9 +4,16 @@
 
 #include "player/player_state.h"
 
+enum PlayEnd {
+    PLAY_DONE,
+    PLAY_STOPPED,   // Ctrl-C stopped it
+    PLAY_CUT_SHORT, // the file held fewer frames than its probe found
+};
+
 // Prints the play header and plays the selection `loops` times. When
 // stoppable, Ctrl-C stops the play at once and drops the audio still
-// queued; otherwise it ends the process as usual. An underrun in the middle
-// of the play is reported once on standard error. A device that fails
-// beyond recovery ends the process with status 1.
-void play_selection_or_exit(Player *p, bool stoppable);
+// queued; otherwise it ends the process as usual. Underruns in the middle
+// of the play are told once on standard error when it ends, and a file
+// cut short while it plays ends it with a message there. A device that
+// fails beyond recovery ends the process with status 1.
+PlayEnd play_selection_or_exit(Player *p, bool stoppable);

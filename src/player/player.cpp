@@ -12,6 +12,7 @@
 #include "player/player_state.h"
 #include "player/seconds.h"
 #include "util/fatal.h"
+#include "util/regular_file.h"
 #include "wave/encoding.h"
 
 namespace {
@@ -132,12 +133,13 @@ bool same_playable_format(const WaveFields &now, const WaveFields &before)
            now.format.blockAlign == now.channels * now.bytesPerSample;
 }
 
-// Opens the data handle, after the probe has found a regular, playable file
-// (opening a fifo, say, could wait for ever).
+// Opens the data handle, after the probe has found a regular, playable file.
 void open_data_or_exit(Player *p)
 {
-    p->data = std::fopen(p->fileName, "rb");
-    // The probe's own open succeeded: the file went away in between.
+    OpenFailure failure = OPEN_MISSING;
+    p->data = open_regular_file(p->fileName, &failure);
+    // The probe's own open succeeded: the file went away in between, or
+    // something else took its name.
     if (p->data == nullptr)
         exit_with_message(stdout, 2, "The file called %s cannot be read!\n", p->fileName);
     // Unbuffered: every period is one seek and one read straight into the
@@ -192,7 +194,7 @@ void start_up_or_exit(Player *p, const char *deviceName, const FirstSelection &f
     open_data_or_exit(p);
     p->selection = first_selection(p, first);
     p->pcm = open_device_or_exit(deviceName);
-    p->period = pcm_configure_or_exit(p->pcm, encoding, w.channels, w.rate);
+    p->period = pcm_configure_or_exit(p->pcm, encoding, w.rate, w.channels);
     p->nudge = FIRST_NUDGE;
     allocate_period_buffer_or_exit(p);
 }
@@ -256,7 +258,10 @@ void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t
             std::putchar('\n');
             break;
         }
-        play_selection_or_exit(&p, next == PENDING_PLAY);
+        PlayEnd end = play_selection_or_exit(&p, next == PENDING_PLAY);
+        // A script must not take a play cut short for a whole one.
+        if (end == PLAY_CUT_SHORT && next == PENDING_PLAY_THEN_END)
+            exit_with_message(stdout, 1, "\n");
         std::putchar('\n'); // ends the clock line
         if (next == PENDING_PLAY_THEN_END)
             break;

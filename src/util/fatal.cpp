@@ -11,3 +11,11 @@ void exit_with_message(std::FILE *stream, int status, const char *format, ...)
     va_end(args);
     std::exit(status);
 }
+
+void warn(const char *format, ...)
+{
+    std::va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+}

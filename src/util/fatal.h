@@ -1,4 +1,5 @@
-// The one way a check ends the process: a message, then an exit status.
+// The one way a check ends the process: a message, then an exit status;
+// and the one way to warn.
 #pragma once
 #include <cstdio>
 
@@ -7,3 +8,6 @@
 // name so that its callers can see it.
 [[noreturn]] void exit_with_message(std::FILE *stream, int status, const char *format, ...)
     __attribute__((format(printf, 3, 4)));
+
+// Prints the printf-style warning on standard error; the run goes on.
+void warn(const char *format, ...) __attribute__((format(printf, 1, 2)));

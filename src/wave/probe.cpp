@@ -2,10 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 #include <sys/types.h>
 
 #include "util/fatal.h"
+#include "util/regular_file.h"
 #include "wave/bytes.h"
 #include "wave/encoding.h"
 
@@ -198,11 +198,10 @@ void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, u
                    uint32_t *dataOffset, uint32_t *length, WaveFormat *format,
                    MarkerList *markers)
 {
-    // Checked before the open, which could wait for ever on a fifo.
-    struct stat status {};
-    if (stat(path, &status) == 0 && !S_ISREG(status.st_mode))
+    OpenFailure failure = OPEN_MISSING;
+    std::FILE *f = open_regular_file(path, &failure);
+    if (f == nullptr && failure == OPEN_NOT_REGULAR)
         exit_with_message(stdout, 2, "The file called %s is not a regular file!\n", path);
-    std::FILE *f = std::fopen(path, "rb");
     if (f == nullptr)
         exit_with_message(stdout, 2, "The file called %s cannot be found!\n", path);
     off_t size = -1;

@@ -1,0 +1,30 @@
+#include "util/regular_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::FILE *open_regular_file(const char *path, OpenFailure *failure)
+{
+    *failure = OPEN_MISSING;
+    // Not even opened when it is known to be no regular file: opening a
+    // device can have effects of its own.
+    struct stat named {};
+    if (stat(path, &named) == 0 && !S_ISREG(named.st_mode)) {
+        *failure = OPEN_NOT_REGULAR;
+        return nullptr;
+    }
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat opened {};
+    if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        *failure = OPEN_NOT_REGULAR;
+        close(fd);
+        return nullptr;
+    }
+    std::FILE *f = fdopen(fd, "rb");
+    if (f == nullptr)
+        close(fd);
+    return f;
+}
