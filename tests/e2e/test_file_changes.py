@@ -58,6 +58,18 @@ class ChangesDuringAPlay(CuedeckCase):
         self.assertTrue(out.endswith("The wave header is cut short!\n"))
         self.assertPlayedWholePeriodsOfTheData()
 
+    def test_cut_short_during_a_scripted_play(self):
+        env = {"CUEDECK_FAKE_PERIOD": str(PERIOD), "CUEDECK_FAKE_DELAY_MS": "2",
+               "CUEDECK_FAKE_OUT": self.out}
+        s = Session(self, "d", "t.wav", 0, 0, "wx", 2, 1, env=env, fake=True)
+        s.expect("\rclock = 0.50 sec")
+        os.truncate(self.path("t.wav"), 44 + 2 * FRAMES // 2)
+        err = s.proc.stderr.read().decode()
+        rc, out = s.finish()
+        self.assertEqual((rc, err), (1, "The file called t.wav ended at frame 20000 during the play!\n"))
+        self.assertTrue(out.endswith("\n") and "Loops remaining: 0" not in out)
+        self.assertEqual(self.played(self.out), self.data[:FRAMES])
+
     def test_grown(self):
         grown = wav_bytes(rate=8000, data=counter_data(FRAMES * 2, 1, 2))
         rc, out = self.play_and_change(lambda p: self.replace(p, grown), "x\n")
