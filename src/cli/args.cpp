@@ -106,7 +106,7 @@ void answer_options_or_exit(const char *arg)
     if (std::strcmp(arg, "--version") == 0)
         exit_with_message(stdout, 0, "cuedeck %s\n", CUEDECK_VERSION);
     if (arg[0] == '-')
-        exit_with_message(stderr, 2, "%s", usage_text());
+        exit_with_message(stderr, 2, "cuedeck: unknown option '%s'\n%s", arg, usage_text());
 }
 
 } // namespace

@@ -266,7 +266,8 @@ class FailuresAndPrompt(CuedeckCase):
             (None, ["-h"], b"x", 0, ("has", "\nThe menu and everything else: man cuedeck"), ""),
             (None, ["--version"], b"", 0, "cuedeck %s\n" % version, ""),
             # No device name begins with "-".
-            (None, ["-D", "hw:0", "t.wav"], b"x", 2, "", ("starts", "Usage: cuedeck [DEVICE")),
+            (None, ["-D", "hw:0", "t.wav"], b"x", 2, "",
+             ("starts", "cuedeck: unknown option '-D'\nUsage: cuedeck [DEVICE")),
             (None, ["-v"], b"x", 2, "", ("has", "man -l man/cuedeck.1")),
             (wav_bytes(frames=10), ["n" * 64, bad, 0, 0, "wx"], b"", 1, "",
              "The device name is too long: at most 63 characters\n"),
