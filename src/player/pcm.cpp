@@ -16,6 +16,7 @@
 // The device and everything the player remembers of it between calls.
 struct PcmDevice {
     snd_pcm_t *handle;
+    char name[64]; // as opened, for the hints
     // Set by pcm_abort, from a signal handler; cleared by pcm_drop.
     volatile std::sig_atomic_t abortRequested;
     // A control call (a drop, a recovery) that may wait for a stalled
@@ -118,6 +119,26 @@ void channels_kept_or_exit(snd_pcm_t *handle, snd_pcm_hw_params_t *params, unsig
                           channels, fewest, PLUG_HINT);
     exit_with_message(stderr, 1, "Unable to set the channel count to %u: the device takes %u to %u\n%s",
                       channels, fewest, most, PLUG_HINT);
+}
+
+// The file's encoding, or the one its samples are converted to when the
+// device refuses it (a sound server's device and 64-bit floats, say). A
+// refusal of both ends the process with status 1, naming the format and a
+// plug device that converts it.
+SampleEncoding format_taken_or_exit(PcmDevice *pcm, snd_pcm_hw_params_t *params,
+                                    SampleEncoding encoding)
+{
+    int rc = snd_pcm_hw_params_set_format(pcm->handle, params, alsa_format(encoding));
+    if (rc >= 0)
+        return encoding;
+    SampleEncoding converted = converted_encoding(encoding);
+    if (converted != ENCODING_NONE &&
+        snd_pcm_hw_params_set_format(pcm->handle, params, alsa_format(converted)) >= 0)
+        return converted;
+    exit_with_message(stderr, 1,
+                      "Unable to set playback format: %s\n(The device takes no %s samples; "
+                      "plug:%s converts them.)\n",
+                      snd_strerror(rc), snd_pcm_format_name(alsa_format(encoding)), pcm->name);
 }
 
 // The player keeps timing by the file's rate; another rate is played, at
@@ -233,6 +254,7 @@ int pcm_open(const char *deviceName, PcmDevice **pcm)
         return rc;
     auto *device = new PcmDevice{};
     device->handle = handle;
+    std::snprintf(device->name, sizeof device->name, "%s", deviceName);
     if (pipe(device->callDone) != 0)
         device->callDone[0] = device->callDone[1] = -1;
     *pcm = device;
@@ -245,15 +267,14 @@ const char *pcm_error_text(int err)
 }
 
 uint32_t pcm_configure_or_exit(PcmDevice *pcm, SampleEncoding encoding, uint32_t rate,
-                               uint32_t channels)
+                               uint32_t channels, SampleEncoding *played)
 {
     snd_pcm_t *handle = pcm->handle;
     snd_pcm_hw_params_t *params;
     snd_pcm_hw_params_alloca(&params); // on the stack, zero-filled
     snd_pcm_hw_params_any(handle, params);
     snd_pcm_hw_params_set_access(handle, params, SND_PCM_ACCESS_RW_INTERLEAVED);
-    configured_or_exit(snd_pcm_hw_params_set_format(handle, params, alsa_format(encoding)),
-                       "Unable to set playback format: %s\n%s");
+    *played = format_taken_or_exit(pcm, params, encoding);
     channels_kept_or_exit(handle, params, channels);
     unsigned int nearRate = rate;
     snd_pcm_hw_params_set_rate_near(handle, params, &nearRate, nullptr);

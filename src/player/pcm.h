@@ -16,12 +16,14 @@ const char *pcm_error_text(int err);
 
 // Configures interleaved access, the sample encoding, the rate, the
 // channels, a period near 4096 and a buffer near 16384 frames, and returns
-// the period granted, in frames. A refused format, a refused channel count
-// and refused hardware parameters end the process with status 1 after their
-// message and a pointer to the plug devices on standard error; another rate
-// than the file's is played with a warning there.
+// the period granted, in frames. *played is the encoding the device takes:
+// the file's, or the one converted_encoding gives when the device refuses
+// the file's. A refused format, a refused channel count and refused
+// hardware parameters end the process with status 1 after their message
+// and a pointer to the plug devices on standard error; another rate than
+// the file's is played with a warning there.
 uint32_t pcm_configure_or_exit(PcmDevice *pcm, SampleEncoding encoding, uint32_t rate,
-                               uint32_t channels);
+                               uint32_t channels, SampleEncoding *played);
 
 enum WriteResult {
     WRITE_DONE,

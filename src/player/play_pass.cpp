@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "player/convert.h"
 #include "player/interrupt.h"
 #include "player/seconds.h"
 #include "util/fatal.h"
@@ -76,9 +77,10 @@ void play_pass_or_exit(Player *p, PlayNotes *notes)
         if (read_period(p, pos, notes) == 0)
             return;
         const WaveFields w = wave_now(p);
+        convert_samples(p->encoding, p->played, p->buffer, size_t{p->period} * w.channels);
         uint32_t underruns = 0;
-        WriteResult result = pcm_write_period_or_exit(p->pcm, p->buffer, p->period,
-                                                      w.channels * w.bytesPerSample, &underruns);
+        WriteResult result = pcm_write_period_or_exit(
+            p->pcm, p->buffer, p->period, w.channels * encoding_width(p->played), &underruns);
         if (result == WRITE_STOPPED) {
             notes->end = PLAY_STOPPED;
             return;

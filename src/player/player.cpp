@@ -2,6 +2,7 @@
 // next action, re-check and play until the run ends, then shut-down.
 #include "player/player.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -91,7 +92,9 @@ Selection first_selection(const Player *p, const FirstSelection &first)
 void allocate_period_buffer_or_exit(Player *p)
 {
     const WaveFields w = wave_now(p);
-    uint64_t bytes = uint64_t{w.channels} * w.bytesPerSample * p->period;
+    // Room for the samples as read and as converted for the device.
+    uint32_t width = std::max(w.bytesPerSample, encoding_width(p->played));
+    uint64_t bytes = uint64_t{w.channels} * width * p->period;
     if (p->period > 0 && bytes <= LARGEST_BUFFER)
         p->buffer = static_cast<unsigned char *>(std::calloc(bytes, 1));
     if (p->buffer == nullptr)
@@ -189,12 +192,12 @@ void start_up_or_exit(Player *p, const char *deviceName, const FirstSelection &f
     probe_or_exit(p);
     const WaveFields w = wave_now(p);
     p->baseline = w;
-    SampleEncoding encoding = playable_encoding_or_exit(w);
-    p->silence = silence_byte(encoding);
+    p->encoding = playable_encoding_or_exit(w);
+    p->silence = silence_byte(p->encoding);
     open_data_or_exit(p);
     p->selection = first_selection(p, first);
     p->pcm = open_device_or_exit(deviceName);
-    p->period = pcm_configure_or_exit(p->pcm, encoding, w.rate, w.channels);
+    p->period = pcm_configure_or_exit(p->pcm, p->encoding, w.rate, w.channels, &p->played);
     p->nudge = FIRST_NUDGE;
     allocate_period_buffer_or_exit(p);
 }

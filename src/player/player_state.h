@@ -6,6 +6,7 @@
 
 #include "player/pcm.h"
 #include "player/selection.h"
+#include "wave/encoding.h"
 #include "wave/probe.h"
 
 // The caller's wave attributes, rewritten by every probe.
@@ -30,6 +31,8 @@ struct Player {
     unsigned char *buffer; // one period of the file's frames
     uint32_t bufferBytes;
     unsigned char silence; // the byte that fills a period the data doesn't
+    SampleEncoding encoding; // the file's samples
+    SampleEncoding played;   // as the device takes them: converted if they differ
     Selection selection;
     int32_t loops;
     int32_t showClock;

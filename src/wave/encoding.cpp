@@ -44,3 +44,25 @@ unsigned char silence_byte(SampleEncoding encoding)
         return 0;
     }
 }
+
+SampleEncoding converted_encoding(SampleEncoding encoding)
+{
+    switch (encoding) {
+    case ENCODING_FLOAT64:
+        return ENCODING_FLOAT;
+    case ENCODING_A_LAW:
+    case ENCODING_MU_LAW:
+        return ENCODING_S16;
+    default:
+        return ENCODING_NONE;
+    }
+}
+
+uint32_t encoding_width(SampleEncoding encoding)
+{
+    for (const auto &played : PLAYED) {
+        if (played.encoding == encoding)
+            return played.bitsPerSample / 8;
+    }
+    return 0;
+}

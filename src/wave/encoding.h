@@ -33,3 +33,11 @@ bool tag_is_played(uint32_t tag);
 
 // The byte that, repeated, is silence in this encoding.
 unsigned char silence_byte(SampleEncoding encoding);
+
+// The encoding the player converts samples to for a device that refuses
+// their own: 64-bit floats to 32-bit ones, A-law and mu-law to 16-bit PCM;
+// ENCODING_NONE for the rest, which are never converted.
+SampleEncoding converted_encoding(SampleEncoding encoding);
+
+// Bytes a sample of the encoding takes.
+uint32_t encoding_width(SampleEncoding encoding);

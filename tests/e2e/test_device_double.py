@@ -3,6 +3,7 @@ calls: refused settings, underruns, other grants, and the call order."""
 
 import os
 import signal
+import struct
 import time
 
 from harness import CuedeckCase, Session, counter_data, menu, model_pass, PERIOD
@@ -35,7 +36,8 @@ class DeviceDouble(CuedeckCase):
         hint = ("(A plug device converts format, rate and channels: plughw:0,0 or default, "
                 "for example.)\n")
         rows = [  # settings, status, standard error
-            ({"fail": "format"}, 1, "Unable to set playback format: Invalid argument\n" + hint),
+            ({"fail": "format"}, 1, "Unable to set playback format: Invalid argument\n(The device "
+             "takes no S24_3LE samples; plug:default converts them.)\n"),
             ({"fail": "hw"}, 1, "Unable to set hardware parameters: Invalid argument\n" + hint),
             ({"fail": "open"}, 1, "unable to open pcm device: Invalid argument\n"),
             ({"fail": "drain"}, 1, "Unable to write to the playback device: Input/output error\n"),
@@ -96,6 +98,29 @@ class DeviceDouble(CuedeckCase):
                 self.assertPlayed(frames, self.out)
                 self.assertEqual([c for c in self.calls() if c.startswith(("recover", "wait"))],
                                  recoveries)
+
+    def test_refused_formats_are_converted(self):
+        try:
+            import audioop  # the G.711 tables, as ALSA's plug converts with them
+        except ImportError:
+            self.skipTest("this Python has no audioop")
+        doubles = struct.pack("<4d", 0.5, -1 / 3, 1e-30, 1e300)
+        rows = [  # bits, format tag, the file's samples, as played, format played
+            (64, 3, doubles, struct.pack("<4f", *struct.unpack("<4d", doubles)[:3], float("inf")),
+             "FLOAT_LE"),
+            (8, 6, bytes(range(256)), audioop.alaw2lin(bytes(range(256)), 2), "S16_LE"),
+            (8, 7, bytes(range(256)), audioop.ulaw2lin(bytes(range(256)), 2), "S16_LE"),
+        ]
+        for bits, tag, data, played, name in rows:
+            with self.subTest(name, tag=tag):
+                for f in (self.out, self.log):
+                    if os.path.exists(f):
+                        os.remove(f)
+                self.wav(rate=8000, bits=bits, tag=tag, data=data)
+                r = self.run_fake("d", "t.wav", 0, 0, "wx", 1, 0, refuse="FLOAT64_LE,A_LAW,MU_LAW")
+                self.assertEqual((r.rc, r.err), (0, ""))
+                self.assertEqual(self.played(self.out)[:len(played)], played)
+                self.assertIn("format " + name, self.calls())
 
     def test_other_period_grants(self):
         data = counter_data(3000, 1, 2)

@@ -12,6 +12,8 @@
 //                         "slow" (takes 300 ms, like a stalled device)
 //                         or "zero" (takes none)
 //   CUEDECK_FAKE_RECOVER  "fail": snd_pcm_recover can't clear any error
+//   CUEDECK_FAKE_REFUSE   sample formats the device refuses, by ALSA's names,
+//                         comma-separated
 //   CUEDECK_FAKE_PERIOD   the period to grant (default: the request)
 //   CUEDECK_FAKE_RATE     the rate to grant (default: the request)
 //   CUEDECK_FAKE_DELAY_MS milliseconds each write takes, like a paced device
@@ -146,7 +148,9 @@ int snd_pcm_hw_params_set_access(snd_pcm_t *, snd_pcm_hw_params_t *, snd_pcm_acc
 int snd_pcm_hw_params_set_format(snd_pcm_t *, snd_pcm_hw_params_t *, snd_pcm_format_t format)
 {
     log_line(std::string("format ") + snd_pcm_format_name(format));
-    if (fails("format"))
+    std::string refused = std::string(",") + setting("CUEDECK_FAKE_REFUSE") + ",";
+    if (fails("format") || refused.find(std::string(",") + snd_pcm_format_name(format) + ",") !=
+                               std::string::npos)
         return -EINVAL;
     for (const auto &f : FORMATS) {
         if (f.format == format)

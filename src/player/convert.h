@@ -1,0 +1,12 @@
+// Samples converted in the period buffer, for a device that refuses the
+// file's own encoding (see converted_encoding).
+#pragma once
+#include <cstddef>
+
+#include "wave/encoding.h"
+
+// Converts the first `samples` samples in buffer from the encoding `from`
+// to the encoding `to`, in place; the buffer has room for them at the
+// wider of the two widths. Each 64-bit float becomes the nearest 32-bit
+// one; A-law and mu-law bytes expand to 16-bit PCM as G.711 gives them.
+void convert_samples(SampleEncoding from, SampleEncoding to, unsigned char *buffer, size_t samples);
