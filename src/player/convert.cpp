@@ -67,3 +67,17 @@ void convert_samples(SampleEncoding from, SampleEncoding to, unsigned char *buff
     else if ((from == ENCODING_A_LAW || from == ENCODING_MU_LAW) && to == ENCODING_S16)
         expand_law(from, buffer, samples);
 }
+
+void reorder_channels(unsigned char *buffer, size_t frames, uint32_t channels, uint32_t width,
+                      const uint8_t *from)
+{
+    unsigned char frame[32 * 8];
+    size_t frameBytes = size_t{channels} * width;
+    if (frameBytes > sizeof frame)
+        return;
+    for (unsigned char *f = buffer; f < buffer + frames * frameBytes; f += frameBytes) {
+        std::memcpy(frame, f, frameBytes);
+        for (uint32_t d = 0; d < channels; ++d)
+            std::memcpy(f + d * width, frame + from[d] * width, width);
+    }
+}

@@ -2,6 +2,7 @@
 // file's own encoding (see converted_encoding).
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 #include "wave/encoding.h"
 
@@ -10,3 +11,9 @@
 // wider of the two widths. Each 64-bit float becomes the nearest 32-bit
 // one; A-law and mu-law bytes expand to 16-bit PCM as G.711 gives them.
 void convert_samples(SampleEncoding from, SampleEncoding to, unsigned char *buffer, size_t samples);
+
+// Puts each of the frames' channels where the device wants it: channel d
+// of a frame becomes the frame's channel from[d] (width bytes a sample, at
+// most 32 channels of 8 bytes).
+void reorder_channels(unsigned char *buffer, size_t frames, uint32_t channels, uint32_t width,
+                      const uint8_t *from);

@@ -5,12 +5,14 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include "player/channels.h"
 #include "util/fatal.h"
 
 // The device and everything the player remembers of it between calls.
@@ -244,7 +246,91 @@ bool recovered_or_exit(PcmDevice *pcm, int err)
     return true;
 }
 
+// ALSA's channel positions of the WAVE speaker bits, from bit 0 up.
+const unsigned int POSITION_OF_SPEAKER_BIT[] = {
+    SND_CHMAP_FL,  SND_CHMAP_FR,  SND_CHMAP_FC,  SND_CHMAP_LFE, SND_CHMAP_RL,  SND_CHMAP_RR,
+    SND_CHMAP_FLC, SND_CHMAP_FRC, SND_CHMAP_RC,  SND_CHMAP_SL,  SND_CHMAP_SR,  SND_CHMAP_TC,
+    SND_CHMAP_TFL, SND_CHMAP_TFC, SND_CHMAP_TFR, SND_CHMAP_TRL, SND_CHMAP_TRC, SND_CHMAP_TRR,
+};
+
+unsigned int position_of(uint32_t speaker)
+{
+    for (uint32_t bit = 0; bit < sizeof POSITION_OF_SPEAKER_BIT / sizeof *POSITION_OF_SPEAKER_BIT; ++bit) {
+        if (speaker == 1u << bit)
+            return POSITION_OF_SPEAKER_BIT[bit];
+    }
+    return SND_CHMAP_UNKNOWN;
+}
+
+uint32_t speaker_at(unsigned int position)
+{
+    for (uint32_t bit = 0; bit < sizeof POSITION_OF_SPEAKER_BIT / sizeof *POSITION_OF_SPEAKER_BIT; ++bit) {
+        if (POSITION_OF_SPEAKER_BIT[bit] == position)
+            return 1u << bit;
+    }
+    return 0;
+}
+
+// Asks the device to take the channels for these speakers, in this order.
+bool device_took_speakers(snd_pcm_t *handle, const uint32_t *speakers, uint32_t channels)
+{
+    auto *map = static_cast<snd_pcm_chmap_t *>(
+        std::calloc(1, sizeof(snd_pcm_chmap_t) + channels * sizeof(unsigned int)));
+    if (map == nullptr)
+        return false;
+    map->channels = channels;
+    for (uint32_t c = 0; c < channels; ++c)
+        map->pos[c] = position_of(speakers[c]);
+    bool took = snd_pcm_set_chmap(handle, map) >= 0;
+    std::free(map);
+    return took;
+}
+
+// The speakers of the device's channels, as it tells them, else ALSA's
+// usual order for the count (which ALSA's own surround devices and its
+// pulse plugin use). False, with a warning, when there is neither.
+bool device_speakers(snd_pcm_t *handle, uint32_t channels, uint32_t *speakers)
+{
+    snd_pcm_chmap_t *map = snd_pcm_get_chmap(handle);
+    bool told = map != nullptr && map->channels == channels;
+    for (uint32_t c = 0; told && c < channels; ++c)
+        speakers[c] = speaker_at(map->pos[c]);
+    std::free(map);
+    if (told)
+        return true;
+    if (usual_device_speakers(channels, speakers)) {
+        warn("Warning: the device tells no channel map; the %u channels are sent in ALSA's usual "
+             "order (FL FR RL RR FC LFE SL SR)\n",
+             channels);
+        return true;
+    }
+    warn("Warning: the device tells no channel map; the %u channels are sent in the file's order\n",
+         channels);
+    return false;
+}
+
 } // namespace
+
+void pcm_route_channels(PcmDevice *pcm, uint32_t channels, uint32_t channelMask,
+                        ChannelRoute *route)
+{
+    route->reorder = false;
+    if (channels <= 2 || channels > MOST_ROUTED_CHANNELS)
+        return;
+    uint32_t file[MOST_ROUTED_CHANNELS];
+    uint32_t device[MOST_ROUTED_CHANNELS];
+    file_speakers(channels, channelMask, file);
+    if (device_took_speakers(pcm->handle, file, channels) ||
+        !device_speakers(pcm->handle, channels, device))
+        return;
+    if (!route_by_speakers(file, device, channels, route->from)) {
+        warn("Warning: the device's channels are for other speakers than the file's; they are sent "
+             "in the file's order\n");
+        return;
+    }
+    for (uint32_t d = 0; d < channels; ++d)
+        route->reorder = route->reorder || route->from[d] != d;
+}
 
 int pcm_open(const char *deviceName, PcmDevice **pcm)
 {

@@ -25,6 +25,24 @@ const char *pcm_error_text(int err);
 uint32_t pcm_configure_or_exit(PcmDevice *pcm, SampleEncoding encoding, uint32_t rate,
                                uint32_t channels, SampleEncoding *played);
 
+// The most channels whose order the player can change.
+constexpr uint32_t MOST_ROUTED_CHANNELS = 32;
+
+// How the file's channels reach the device's: device channel d plays the
+// file's channel from[d]; unchanged when reorder is false.
+struct ChannelRoute {
+    bool reorder;
+    uint8_t from[MOST_ROUTED_CHANNELS];
+};
+
+// After pcm_configure_or_exit, for more than two channels: gives the device
+// the file's speaker positions (from channelMask, else the WAVE order for
+// the count). A device that keeps an order of its own gets the channels
+// reordered to it through *route; one that tells no order is taken to use
+// ALSA's usual one, with a warning on standard error.
+void pcm_route_channels(PcmDevice *pcm, uint32_t channels, uint32_t channelMask,
+                        ChannelRoute *route);
+
 enum WriteResult {
     WRITE_DONE,
     WRITE_STOPPED, // pcm_abort came; the rest of the period was not written

@@ -78,6 +78,9 @@ void play_pass_or_exit(Player *p, PlayNotes *notes)
             return;
         const WaveFields w = wave_now(p);
         convert_samples(p->encoding, p->played, p->buffer, size_t{p->period} * w.channels);
+        if (p->route.reorder)
+            reorder_channels(p->buffer, p->period, w.channels, encoding_width(p->played),
+                             p->route.from);
         uint32_t underruns = 0;
         WriteResult result = pcm_write_period_or_exit(
             p->pcm, p->buffer, p->period, w.channels * encoding_width(p->played), &underruns);

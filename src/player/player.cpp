@@ -198,6 +198,7 @@ void start_up_or_exit(Player *p, const char *deviceName, const FirstSelection &f
     p->selection = first_selection(p, first);
     p->pcm = open_device_or_exit(deviceName);
     p->period = pcm_configure_or_exit(p->pcm, p->encoding, w.rate, w.channels, &p->played);
+    pcm_route_channels(p->pcm, w.channels, w.format.channelMask, &p->route);
     p->nudge = FIRST_NUDGE;
     allocate_period_buffer_or_exit(p);
 }

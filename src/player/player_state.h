@@ -33,6 +33,7 @@ struct Player {
     unsigned char silence; // the byte that fills a period the data doesn't
     SampleEncoding encoding; // the file's samples
     SampleEncoding played;   // as the device takes them: converted if they differ
+    ChannelRoute route;      // the file's channels in the device's order
     Selection selection;
     int32_t loops;
     int32_t showClock;

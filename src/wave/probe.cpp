@@ -65,6 +65,7 @@ ProbeResult read_format(const ByteSource *src, uint64_t fmt, bool walked, WaveFi
         // cbSize, at 24, counts the 22 bytes that end in the sub-format.
         if (chunkSize < 40 || got < FORMAT_BYTES_READ || Assem2(b + 24) < 22)
             return PROBE_CUT_SHORT;
+        w->format.channelMask = Assem4(b + 28);
         w->format.tag = Assem2(b + 32); // the sub-format's first two bytes
     }
     return PROBE_OK;

@@ -32,6 +32,7 @@ struct WaveFormat {
     uint32_t tag;
     uint32_t bitsPerSample;
     uint32_t blockAlign; // bytes per frame, as the header gives them
+    uint32_t channelMask; // an extensible chunk's speaker positions; 0: none given
 };
 
 // The wave attributes, in the one order used everywhere, and the encoding.

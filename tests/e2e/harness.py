@@ -32,7 +32,7 @@ def counter_data(frames, channels, width, first=0):
 
 def wav_bytes(rate=44100, channels=1, bits=16, frames=10000, data=None, before_data=b"",
               after_data=b"", data_size=None, tag=1, extensible=False, fmt_size=None,
-              block_align=None, before_fmt=b""):
+              block_align=None, before_fmt=b"", mask=3):
     """A RIFF/WAVE file: optional chunks, "fmt ", more optional chunks, then
     "data". An extensible format chunk carries tag as its sub-format, and
     fmt_size cuts it short."""
@@ -43,7 +43,7 @@ def wav_bytes(rate=44100, channels=1, bits=16, frames=10000, data=None, before_d
     fields = (0xFFFE if extensible else tag, channels, rate, rate * channels * width, align, bits)
     if extensible:
         size = 40 if fmt_size is None else fmt_size
-        payload = struct.pack("<HHIIHHHHIH14s", *fields, max(size - 18, 0), bits, 3, tag, b"\0" * 14)
+        payload = struct.pack("<HHIIHHHHIH14s", *fields, max(size - 18, 0), bits, mask, tag, b"\0" * 14)
         fmt = struct.pack("<4sI", b"fmt ", size) + payload[:size]
     else:
         fmt = struct.pack("<4sIHHIIHH", b"fmt ", 16, *fields)

@@ -7,6 +7,7 @@ serves the whole class."""
 import os
 import shutil
 import signal
+import struct
 import subprocess
 import tempfile
 import time
@@ -59,14 +60,15 @@ class SoundServer(CuedeckCase):
                    "the sound server did not start")
         if cls.server.poll() is not None:
             raise AssertionError("the sound server exited with status %d" % cls.server.returncode)
-        with open(cls.capture, "wb") as capture:
+        with open(cls.capture, "wb") as capture, open(cls.capture + "6", "wb") as capture6:
             cls.reader = subprocess.Popen(["cat", fifo], stdout=capture)
+            cls.reader6 = subprocess.Popen(["cat", fifo[:-5] + "6.fifo"], stdout=capture6)
         wait_until(lambda: subprocess.run(["pactl", "info"], env=env, capture_output=True).returncode == 0,
                    10, "the sound server did not answer")
 
     @classmethod
     def stop_server(cls):
-        for process in (cls.server, cls.reader):
+        for process in (cls.server, cls.reader, cls.reader6):
             process.kill()
             process.wait()
 
@@ -138,6 +140,23 @@ class SoundServer(CuedeckCase):
         self.assertGreater(wall, played - 0.05)
         self.assertLess(wall, played + 0.5)
         self.assertHeardInOrder(loop * 3)
+
+    def test_surround_goes_to_the_right_speakers(self):
+        # 5.1 made for side speakers: FL FR FC LFE SL SR. The sink's order is
+        # ALSA's usual FL FR RL RR FC LFE, which its pulse plugin keeps to.
+        frame = struct.pack("<6h", 1000, 2000, 3000, 4000, 5000, 6000)
+        self.wav(rate=RATE, channels=6, data=frame * 4096, extensible=True, mask=0x60F)
+        mark = os.path.getsize(self.capture + "6")
+        r = self.run_cuedeck("pulse:S6", "t.wav", 0, 0, "wx", 1, 0, env=self.env)
+        self.assertEqual(r.rc, 0)
+        self.assertIn("in ALSA's usual order", r.err)
+        wanted = struct.pack("<6h", 1000, 2000, 5000, 6000, 3000, 4000) * 16
+
+        def heard():
+            with open(self.capture + "6", "rb") as f:
+                f.seek(mark)
+                return f.read()
+        wait_until(lambda: wanted in heard(), 5, "the 5.1 frames were not heard in the sink's order")
 
     def test_play_after_the_device_ran_dry_starts_at_its_start(self):
         data = counter_data(RATE, 2, 2)

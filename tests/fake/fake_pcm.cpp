@@ -299,6 +299,17 @@ int snd_pcm_close(snd_pcm_t *)
     return 0;
 }
 
+// A device that keeps its channels' order to itself, as most plugins do.
+int snd_pcm_set_chmap(snd_pcm_t *, const snd_pcm_chmap_t *)
+{
+    return -ENXIO;
+}
+
+snd_pcm_chmap_t *snd_pcm_get_chmap(snd_pcm_t *)
+{
+    return nullptr;
+}
+
 const char *snd_strerror(int err)
 {
     return std::strerror(-err);
