@@ -180,9 +180,10 @@ bool read_pass(const ByteSource *src, bool labels, MarkerList *list)
     if (begin_walk(src, &walk) != WALK_RIFF)
         return true;
     Chunk c{};
-    while (next_chunk(&walk, &c) == WALK_CHUNK) {
+    WalkStep step = WALK_END;
+    while ((step = next_chunk(&walk, &c)) == WALK_CHUNK) {
         if (!payload_fits(&walk, &c))
-            break; // the data chunk of a recording cut short: nothing follows
+            return true; // the data chunk of a recording cut short: nothing follows
         bool ok = true;
         if (!labels && chunk_is(&c, "cue "))
             ok = read_cue(src, &c, list);
@@ -193,7 +194,9 @@ bool read_pass(const ByteSource *src, bool labels, MarkerList *list)
         if (!ok)
             return false;
     }
-    return true;
+    // A marker chunk that runs past the end of the file was cut short.
+    return step != WALK_BROKEN ||
+           !(chunk_is(&c, "cue ") || chunk_is(&c, "smpl") || chunk_is(&c, "LIST"));
 }
 
 // Leaves out the markers past the samples, orders the rest by position

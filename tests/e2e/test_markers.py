@@ -31,8 +31,15 @@ def ltxt(i, frames):
     return chunk(b"ltxt", le(i) + le(frames) + b"rgn " + b"\0" * 8)
 
 
-def smpl(start, end):
-    return chunk(b"smpl", le(0) * 7 + le(1) + le(0) + le(0) * 2 + le(start) + le(end) + le(0) * 2)
+def note(i, text):
+    return chunk(b"note", le(i) + text + b"\0")
+
+
+def smpl(*loops):
+    """Loops of (start, end); the chunk's size counts them all."""
+    body = le(0) * 7 + le(len(loops)) + le(0) + b"".join(le(0) * 2 + le(s) + le(e) + le(0) * 2
+                                                          for s, e in loops)
+    return b"smpl" + le(len(body)) + body
 
 
 def rf64(riff, data_bytes):
@@ -46,33 +53,44 @@ def listing(*markers):
                                     for n, (at, length, label) in enumerate(markers))
 
 
+BROKEN = "Warning: a marker chunk of t.wav is cut short; playing without markers\n"
+
+
 class Markers(CuedeckCase):
     def test_markers_are_listed_selected_and_played(self):
         data = counter_data(10000, 1, 2)
+        long = b"L" * 70
         rows = [  # chunks before and after the data, RF64, "m" lists, "c" N and its stretch,
             # "#a" "#b" and the frames they play, standard error
-            (cue((1, 2000), (2, 6000), (3, 4000)),  # out of order; labels before and after ltxt
-             adtl(labl(1, b"Intro"), ltxt(1, 1500), ltxt(2, 3000), labl(2, b"Verse"),
-                  labl(3, b"Bridge")), False,  # "Bridge" makes an odd-sized labl
-             listing((2, 1.5, "Intro"), (4, 2, "Bridge"), (6, 3, "Verse")), (2, "4.00 to 6.00"),
-             (1, 3, 2000, 6000), ""),
-            (b"", cue((1, 1000), (2, 12000)) + smpl(5000, 5999), True,  # after the data, in RF64
-             listing((1, 4, ""), (5, 1, "loop")), (2, "5.00 to 6.00"), (1, 2, 1000, 5000),
+            (cue((1, 2000), (2, 6000), (3, 4000), (4, 8000)),  # out of order
+             adtl(labl(1, b"Intro"), note(1, b"Not this"), ltxt(1, 1500), ltxt(2, 3000),
+                  labl(2, b"Verse\x1b[0m"), labl(3, long), labl(9, b"No such point"),
+                  note(4, b"Outro")), False,  # 71 bytes make an odd-sized labl
+             listing((2, 1.5, "Intro"), (4, 2, "L" * 63), (6, 3, "Verse?[0m"), (8, 2, "Outro")),
+             (2, "4.00 to 6.00"), (1, 3, 2000, 6000), ""),
+            # After the data, in RF64; one loop starts at a point, one alone.
+            (b"", cue((1, 1000), (2, 12000)) + smpl((1000, 1999), (5000, 5000)), True,
+             listing((1, 1, ""), (5, 0.001, "loop")), (2, "5.00 to 5.00"), (1, 2, 1000, 5000),
              "Warning: markers past the end of the samples of t.wav are left out\n"),
-            (cue((1, 1000), (2, 3000), cut=20), b"", False, "\nThis file has no markers.\n", None,
-             None, "Warning: a marker chunk of t.wav is cut short; playing without markers\n"),
+            (cue((1, 1000), (2, 3000), cut=4), b"", False, "\nThis file has no markers.\n", None,
+             None, BROKEN),
+            (cue((1, 1000)), smpl((1000, 1999), (3000, 3999))[:-24], False,
+             "\nThis file has no markers.\n", None, None, BROKEN),
         ]
         for before, after, wide, listed, select, play, err in rows:
             with self.subTest(listed=listed[:40], wide=wide):
                 riff = wav_bytes(rate=1000, data=data, before_data=before, after_data=after)
                 with open(self.path("t.wav"), "wb") as f:
                     f.write(rf64(riff, len(data)) if wide else riff)
-                words = "m c %d +\n" % select[0] if select else "m c +\n"
+                words = "m c %d c 9 + p x\n" % select[0] if select else "m c + p x\n"
                 r = self.run_cuedeck("null", "t.wav", 0, 0, " ", 1, 0, stdin=words.encode())
                 self.assertEqual((r.rc, r.err), (0, err))
-                self.assertIn(listed, r.out)
-                self.assertEqual(r.out.count("'c' to select a marker's stretch"), 1 if select else 0)
+                self.assertIn(listed + "\n'i' to set in", r.out)
+                commands = "\t'm' to list markers\n\t'c' to select a marker's stretch\n"
+                self.assertEqual(r.out.count(commands), 1 if select else 0)
+                self.assertTrue(r.out.endswith("'+' to show additional commands\n\n"))  # after p
                 if select:
+                    self.assertIn("Enter marker number.\nThere is no marker 9.\n", r.out)
                     self.assertIn("'p' to play with current settings: %s sec" % select[1], r.out)
                 if os.path.exists(self.raw):
                     os.remove(self.raw)
@@ -81,3 +99,5 @@ class Markers(CuedeckCase):
                 if play is None:
                     self.assertEqual((r.rc, r.out), (2, "There is no marker 1 in t.wav!\n"))
                 self.assertPlayed(model_pass(data, 2, start, stop) if play else b"")
+        r = self.run_cuedeck(self.device, "t.wav", "#0", 0, "px")
+        self.assertEqual((r.rc, r.out), (2, "There is no marker 0 in t.wav!\n"))

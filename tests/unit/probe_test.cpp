@@ -212,3 +212,50 @@ TEST(Probe, EmptyFramesAreRefused)
     EXPECT_EQ(probe(canonical(0, 8000, 16, 100, 100), &w), PROBE_EMPTY_FRAME);
     EXPECT_EQ(probe(canonical(2, 8000, 4, 100, 100), &w), PROBE_EMPTY_FRAME);
 }
+
+// Files whose walk and scan disagree: the walk's answer is the one wanted.
+TEST(Probe, WalkTakesSizesFromDs64AndGivesUpOnEndlessLists)
+{
+    // RF64: a JUNK chunk sized only in ds64's table, holding an even "data".
+    Bytes rf(12, 0);
+    put(rf, 0, "RF64");
+    put(rf, 8, "WAVE");
+    put(rf, 12, "ds64");
+    put_le(rf, 16, 40, 4);
+    put_le(rf, 28, 8, 4);  // the data's 64-bit size, low half
+    put_le(rf, 44, 1, 4);  // one table entry
+    put(rf, 48, "JUNK");
+    put_le(rf, 52, 100, 4);
+    put_format(rf, 60, 1, 8000, 16);
+    put(rf, 84, "JUNK");
+    put_le(rf, 88, 0xFFFFFFFF, 4);
+    put_data(rf, 92, 8); // inside the JUNK payload
+    put_data(rf, 192, 0xFFFFFFFF);
+    rf.resize(208, 0);
+    // RIFF: a "data" in a LIST before a data chunk whose size is a placeholder.
+    Bytes placeholder = canonical(1, 8000, 16, 0, 0);
+    put(placeholder, 36, "LIST");
+    put_le(placeholder, 40, 12, 4);
+    put_data(placeholder, 44, 2);
+    put_data(placeholder, 56, 0xFFFFFFFF);
+    placeholder.resize(70, 0);
+    // A list of 1024 chunks before its data is damaged: the scan decides.
+    Bytes endless = canonical(1, 8000, 16, 0, 0);
+    for (size_t at = 36; at < 36 + 8 * 1022; at += 8)
+        put(endless, at, "abcd");
+    put(endless, 36 + 8 * 1022, "LIST");
+    put_le(endless, 40 + 8 * 1022, 12, 4);
+    put_data(endless, 44 + 8 * 1022, 2);
+    put_data(endless, 56 + 8 * 1022, 2);
+    endless.resize(66 + 8 * 1022, 0);
+    const struct {
+        const Bytes &file;
+        uint32_t dataOffset, length;
+    } rows[] = {{rf, 200, 4}, {placeholder, 64, 3}, {endless, 52 + 8 * 1022, 1}};
+    for (const auto &row : rows) {
+        WaveFields w{};
+        ASSERT_EQ(probe(row.file, &w), PROBE_OK);
+        EXPECT_EQ(w.dataOffset, row.dataOffset);
+        EXPECT_EQ(w.length, row.length);
+    }
+}
