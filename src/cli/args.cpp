@@ -68,8 +68,8 @@ float seconds_argument(const char *name, const char *arg)
     char *end = nullptr;
     auto seconds = static_cast<float>(std::strtod(arg, &end));
     if (!wholly_a_number(arg, end))
-        std::fprintf(stderr, "Warning: %s \"%s\" is not a number; taken as %g.\n", name, arg,
-                     static_cast<double>(seconds));
+        warn("Warning: %s \"%s\" is not a number; taken as %g.\n", name, arg,
+             static_cast<double>(seconds));
     return seconds;
 }
 
@@ -92,7 +92,7 @@ int32_t whole_argument(const char *name, const char *arg)
     char *end = nullptr;
     int32_t whole = clamp_to_int32(std::strtol(arg, &end, 10));
     if (!wholly_a_number(arg, end))
-        std::fprintf(stderr, "Warning: %s \"%s\" is not a number; taken as %i.\n", name, arg, whole);
+        warn("Warning: %s \"%s\" is not a number; taken as %i.\n", name, arg, whole);
     return whole;
 }
 

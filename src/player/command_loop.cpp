@@ -11,7 +11,7 @@ namespace {
 
 void show_menu(const Player *p)
 {
-    uint32_t rate = wave_now(p).rate;
+    uint32_t rate = p->wave.rate;
     std::printf("\n'i' to set in");
     std::printf("\n'o' to set out");
     std::printf("\n'l' to change number of loops (%i)", p->loops);
@@ -69,7 +69,7 @@ Pending list_markers(Player *p)
 {
     if (!has_markers_or_say_so(p))
         return PENDING_NONE;
-    uint32_t rate = wave_now(p).rate;
+    uint32_t rate = p->wave.rate;
     std::puts("\nMarkers:");
     for (uint32_t i = 0; i < p->markers.count; ++i) {
         const Marker &m = p->markers.items[i];
@@ -120,20 +120,20 @@ Pending check_play(Player *p)
 
 Pending whole_file(Player *p)
 {
-    p->selection = Selection{0, static_cast<int32_t>(wave_now(p).length)};
+    p->selection = Selection{0, static_cast<int32_t>(p->wave.length)};
     return PENDING_PLAY;
 }
 
 Pending set_in(Player *p)
 {
-    const WaveFields w = wave_now(p);
+    const WaveFields &w = p->wave;
     SetInTime(w.rate, static_cast<int32_t>(w.length), &p->selection.start);
     return PENDING_NONE;
 }
 
 Pending set_out(Player *p)
 {
-    const WaveFields w = wave_now(p);
+    const WaveFields &w = p->wave;
     SetOutTime(w.rate, static_cast<int32_t>(w.length), &p->selection.stop);
     return PENDING_NONE;
 }
@@ -148,7 +148,7 @@ Pending set_loops(Player *p)
 Pending set_nudge(Player *p)
 {
     std::printf("\nCurrent Nudge Amount = %li samples or %.3f sec\n", static_cast<long>(p->nudge),
-                frames_to_seconds(p->nudge, wave_now(p).rate));
+                frames_to_seconds(p->nudge, p->wave.rate));
     std::puts("Enter new nudge amount (in samples) or '0' to keep settings");
     int32_t entry = 0;
     if (read_int32(stdin, &entry) && entry > 0)
@@ -159,7 +159,7 @@ Pending set_nudge(Player *p)
 template <StepCommand STEP>
 Pending step(Player *p)
 {
-    p->selection = STEP(p->selection, wave_now(p).length, p->nudge);
+    p->selection = STEP(p->selection, p->wave.length, p->nudge);
     return PENDING_NONE;
 }
 

@@ -24,7 +24,7 @@ struct PlayNotes {
 // than the probe found (cut short while playing) ends the play there.
 size_t read_period(Player *p, int64_t pos, PlayNotes *notes)
 {
-    const WaveFields w = wave_now(p);
+    const WaveFields &w = p->wave;
     uint32_t frameBytes = w.channels * w.bytesPerSample;
     int64_t framesLeft = w.length - pos;
     int64_t frames = framesLeft < p->period ? framesLeft : p->period;
@@ -76,7 +76,7 @@ void play_pass_or_exit(Player *p, PlayNotes *notes)
     do {
         if (read_period(p, pos, notes) == 0)
             return;
-        const WaveFields w = wave_now(p);
+        const WaveFields &w = p->wave;
         convert_samples(p->encoding, p->played, p->buffer, size_t{p->period} * w.channels);
         if (p->route.reorder)
             reorder_channels(p->buffer, p->period, w.channels, encoding_width(p->played),
@@ -110,7 +110,7 @@ constexpr int32_t MOST_LOOPS = INT32_MAX;
 
 PlayEnd play_selection_or_exit(Player *p, bool stoppable)
 {
-    uint32_t rate = wave_now(p).rate;
+    uint32_t rate = p->wave.rate;
     int32_t loops = p->loops < MOST_LOOPS ? p->loops : MOST_LOOPS;
     std::puts("Playing...");
     std::printf("start = %.2f sec\n", frames_to_seconds(p->selection.start, rate));

@@ -34,23 +34,22 @@ void tell_marker_problems(Player *p)
         return;
     p->markerProblemsTold = problems;
     if ((problems & MARKERS_BROKEN) != 0)
-        std::fprintf(stderr, "Warning: a marker chunk of %s is cut short; playing without markers\n",
-                     p->fileName);
+        warn("Warning: a marker chunk of %s is cut short; playing without markers\n", p->fileName);
     if ((problems & MARKERS_PAST_END) != 0)
-        std::fprintf(stderr, "Warning: markers past the end of the samples of %s are left out\n",
-                     p->fileName);
+        warn("Warning: markers past the end of the samples of %s are left out\n", p->fileName);
     if ((problems & MARKERS_TOO_MANY) != 0)
-        std::fprintf(stderr, "Warning: only the first %u markers of %s are kept\n", MOST_MARKERS,
-                     p->fileName);
+        warn("Warning: only the first %u markers of %s are kept\n", MOST_MARKERS, p->fileName);
 }
 
 // Probes the file into the caller's wave attributes, and reads its
 // markers; see GetAttributes for when it ends the process.
 void probe_or_exit(Player *p)
 {
-    WaveAttributes &w = p->wave;
-    GetAttributes(p->fileName, w.rate, w.bytesPerSample, w.channels, w.dataOffset, w.length,
-                  &p->format, &p->markers);
+    WaveAttributes &c = p->caller;
+    GetAttributes(p->fileName, c.rate, c.bytesPerSample, c.channels, c.dataOffset, c.length,
+                  &p->wave.format, &p->markers);
+    p->wave = WaveFields{*c.rate, *c.bytesPerSample, *c.channels, *c.dataOffset, *c.length,
+                         p->wave.format};
     tell_marker_problems(p);
 }
 
@@ -77,7 +76,7 @@ struct FirstSelection {
 // given.
 Selection first_selection(const Player *p, const FirstSelection &first)
 {
-    const WaveFields w = wave_now(p);
+    const WaveFields &w = p->wave;
     Selection s{};
     s.start = first.startSeconds == 0 ? 0 : seconds_to_frames(w.rate, first.startSeconds);
     s.stop = first.stopSeconds == 0 ? static_cast<int32_t>(w.length)
@@ -91,7 +90,7 @@ Selection first_selection(const Player *p, const FirstSelection &first)
 
 void allocate_period_buffer_or_exit(Player *p)
 {
-    const WaveFields w = wave_now(p);
+    const WaveFields &w = p->wave;
     // Room for the samples as read and as converted for the device.
     uint32_t width = std::max(w.bytesPerSample, encoding_width(p->played));
     uint64_t bytes = uint64_t{w.channels} * width * p->period;
@@ -174,14 +173,13 @@ PcmDevice *open_device_or_exit(const char *deviceName)
     int rc = pcm_open(deviceName, &pcm);
     if (rc >= 0)
         return pcm;
-    std::fprintf(stderr, "unable to open pcm device: %s\n", pcm_error_text(rc));
     struct stat file {};
     if (std::strcmp(deviceName, "default") != 0 && stat(deviceName, &file) == 0)
         exit_with_message(stderr, 1,
-                          "(The first argument is the ALSA device. To play %s on the default "
-                          "device: cuedeck d %s)\n",
-                          deviceName, deviceName);
-    std::exit(1);
+                          "unable to open pcm device: %s\n(The first argument is the ALSA device. "
+                          "To play %s on the default device: cuedeck d %s)\n",
+                          pcm_error_text(rc), deviceName, deviceName);
+    exit_with_message(stderr, 1, "unable to open pcm device: %s\n", pcm_error_text(rc));
 }
 
 // Probes the file, opens it and the device, and works out the first
@@ -190,7 +188,7 @@ PcmDevice *open_device_or_exit(const char *deviceName)
 void start_up_or_exit(Player *p, const char *deviceName, const FirstSelection &first)
 {
     probe_or_exit(p);
-    const WaveFields w = wave_now(p);
+    const WaveFields &w = p->wave;
     p->baseline = w;
     p->encoding = playable_encoding_or_exit(w);
     p->silence = silence_byte(p->encoding);
@@ -216,7 +214,7 @@ void unchanged_or_exit(bool unchanged, const char *what)
 void recheck_file_or_exit(Player *p)
 {
     probe_or_exit(p);
-    const WaveFields w = wave_now(p);
+    const WaveFields &w = p->wave;
     const WaveFields &b = p->baseline;
     unchanged_or_exit(w.rate == b.rate, "samplerate");
     unchanged_or_exit(w.bytesPerSample == b.bytesPerSample, "bit depth");
@@ -248,7 +246,7 @@ void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t
 {
     Player p{};
     p.fileName = fileName;
-    p.wave = WaveAttributes{&rate, &bytesPerSample, &channels, &dataOffset, &length};
+    p.caller = WaveAttributes{&rate, &bytesPerSample, &channels, &dataOffset, &length};
     p.loops = loops;
     p.showClock = showClock;
     p.commandText = commandText;

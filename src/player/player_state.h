@@ -20,8 +20,8 @@ struct WaveAttributes {
 
 struct Player {
     const char *fileName;
-    WaveAttributes wave;
-    WaveFormat format;     // the encoding, as the latest probe found it
+    WaveAttributes caller; // the caller's five variables, which every probe writes
+    WaveFields wave;       // the same values and the encoding, as the latest probe found them
     MarkerList markers;    // the file's markers, as the latest probe found them
     uint32_t markerProblemsTold; // what was last said about them
     WaveFields baseline;   // the first probe's, which every later probe is held to
@@ -41,10 +41,3 @@ struct Player {
     char *commandText;     // COMMAND_TEXT_SIZE bytes
     int32_t commandGiven;
 };
-
-// The wave attributes as the latest probe left them, read at the moment of use.
-inline WaveFields wave_now(const Player *p)
-{
-    const WaveAttributes &w = p->wave;
-    return WaveFields{*w.rate, *w.bytesPerSample, *w.channels, *w.dataOffset, *w.length, p->format};
-}
