@@ -438,5 +438,9 @@ void pcm_drain_and_close_or_exit(PcmDevice *pcm)
         warn("Warning: the playback device failed after the last sound had played: %s\n",
              snd_strerror(rc));
     snd_pcm_close(pcm->handle);
+    for (int fd : pcm->callDone) {
+        if (fd >= 0)
+            close(fd);
+    }
     delete pcm;
 }
