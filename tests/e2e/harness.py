@@ -127,6 +127,12 @@ class CuedeckCase(unittest.TestCase):
             proc.stdout, proc.stderr = out.read(), err.read()
         return Result(proc)
 
+    def fresh(self):
+        """A fresh capture, and call log, for the next row."""
+        for name in ("o.raw", "frames.raw", "calls.log"):
+            if os.path.exists(self.path(name)):
+                os.remove(self.path(name))
+
     def played(self, path=None):
         p = path or self.raw
         if not os.path.exists(p):
@@ -138,6 +144,16 @@ class CuedeckCase(unittest.TestCase):
         got = self.played(path)
         self.assertEqual(len(got), len(expected), "bytes played")
         self.assertTrue(got == expected, "played bytes differ from the expected frames")
+
+
+def found(text, want):
+    """want is the whole text, or ("starts"|"ends"|"has", part), or None for anything."""
+    if want is None:
+        return True
+    if isinstance(want, tuple):
+        kind, part = want
+        return {"starts": text.startswith, "ends": text.endswith, "has": text.__contains__}[kind](part)
+    return text == want
 
 
 def play_header(start, stop):

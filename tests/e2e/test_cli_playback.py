@@ -4,7 +4,7 @@ import os
 import re
 import struct
 
-from harness import (HERE, CuedeckCase, counter_data, model_pass, play_header,
+from harness import (HERE, CuedeckCase, counter_data, found, model_pass, play_header,
                      wav_bytes, PERIOD)
 
 HELP = ("\n\nThis program will play mono or stereo, 16 or 24 bit wave files.\n"
@@ -56,9 +56,7 @@ class WholeFile(CuedeckCase):
                 data = counter_data(5000, channels, bits // 8)
                 self.wav(rate=rate, channels=channels, bits=bits, tag=tag, extensible=extensible,
                          data=data)
-                for f in (self.raw, log):
-                    if os.path.exists(f):
-                        os.remove(f)
+                self.fresh()
                 r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 1, 0)
                 self.assertEqual((r.rc, r.err), (0, ""))
                 self.assertPlayed(model_pass(data, channels * bits // 8, 0, 5000, silence=silence))
@@ -79,8 +77,7 @@ class WholeFile(CuedeckCase):
         for before_fmt, before_data in rows:
             with self.subTest((before_fmt + before_data)[:4]):
                 self.wav(data=data, before_fmt=before_fmt, before_data=before_data)
-                if os.path.exists(self.raw):
-                    os.remove(self.raw)
+                self.fresh()
                 r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 1, 0)
                 self.assertEqual((r.rc, r.err), (0, ""))
                 self.assertPlayed(model_pass(data, 2, 0, 5000))
@@ -121,15 +118,14 @@ class Selection(CuedeckCase):
         for rate, frames, start, stop, command, played in rows:
             with self.subTest(rate=rate, frames=frames, stop=stop):
                 self.wav(rate=rate, data=data[:frames * 2])
-                if os.path.exists(self.raw):
-                    os.remove(self.raw)
+                self.fresh()
                 r = self.run_cuedeck(self.device, "t.wav", start, stop, command, 1, 0)
                 self.assertEqual(r.rc, 0)
                 self.assertPlayed(played)
 
-    def test_loops_play_back_to_back(self):
+    def test_loops_and_selections_the_data_does_not_hold(self):
         data = counter_data(44100, 1, 2)
-        self.wav(data=data)
+        self.wav(data=data, after_data=b"junk\x04\0\0\0\x7f\x7f\x7f\x7f")  # never played
         loops = "\nLoops remaining: 2\n\nLoops remaining: 1\n\nLoops remaining: 0\n\n"
         rows = [  # arguments after the file, menu words, output shown, bytes played
             ([0.5, 0.6, "px", 3, 0], "", play_header("0.50", "0.60") + loops,
@@ -137,41 +133,22 @@ class Selection(CuedeckCase):
             ([0.5, 0.6, "px", "010", 0], "", "sec\n\nLoops remaining: 9\n", None),  # base 10: ten
             ([0, 0, " ", 1, 0], "o 0.05 l 2 p x", play_header("0.00", "0.05") +
              "\nLoops remaining: 1\n\nLoops remaining: 0\n\n", data[:PERIOD * 2] * 2),
+            ([0, 0, "wx", 0, 0], "", play_header("0.00", "1.00") + "\n", b""),
+            # A start after the stop prints its lines and plays nothing.
+            ([0.5, 0.2, "px", 2, 0], "", "Start time is set later than stop time!\n" +
+             play_header("0.50", "0.20") + "\nLoops remaining: 1\n\nLoops remaining: 0\n\n", b""),
+            ([-1, 0.05, "px", 1, 0], "", play_header("-1.00", "0.05") + "\n", data[:PERIOD * 2]),
+            ([0, 100, "px", 1, 0], "", play_header("0.00", "100.00") + "\n",
+             model_pass(data, 2, 0, 44100)),
         ]
         for args, words, shown, played in rows:
             with self.subTest(args=args, words=words):
+                self.fresh()
                 r = self.run_cuedeck(self.device, "t.wav", *args, stdin=words.encode())
+                self.assertEqual(r.rc, 0)
                 self.assertIn(shown, r.out)
                 if played is not None:
                     self.assertPlayed(played)
-
-    def test_zero_loops_play_nothing(self):
-        self.wav(frames=1000)
-        r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 0, 0)
-        self.assertEqual(r.out, play_header("0.00", "0.02") + "\n")
-        self.assertEqual(self.played(), b"")
-
-    def test_start_after_stop_plays_nothing(self):
-        self.wav(frames=44100)
-        r = self.run_cuedeck(self.device, "t.wav", 0.5, 0.2, "px", 2, 0)
-        self.assertEqual(r.rc, 0)
-        self.assertEqual(r.out, "Start time is set later than stop time!\n" + play_header("0.50", "0.20") +
-                         "\nLoops remaining: 1\n\nLoops remaining: 0\n\n")
-        self.assertEqual(self.played(), b"")
-
-    def test_negative_start_plays_from_the_first_frame(self):
-        data = counter_data(44100, 1, 2)
-        self.wav(data=data)
-        r = self.run_cuedeck(self.device, "t.wav", -1, 0.05, "px", 1, 0)
-        self.assertEqual(r.out, play_header("-1.00", "0.05") + "\n")
-        self.assertPlayed(data[:PERIOD * 2])
-
-    def test_stop_past_the_end_stops_at_the_end_of_the_data(self):
-        data = counter_data(5000, 1, 2)
-        self.wav(data=data, after_data=b"junk\x04\0\0\0\x7f\x7f\x7f\x7f")
-        r = self.run_cuedeck(self.device, "t.wav", 0, 100, "px", 1, 0)
-        self.assertEqual(r.out, play_header("0.00", "100.00") + "\n")
-        self.assertPlayed(data + bytes(2 * PERIOD * 2 - len(data)))
 
     def test_numbers_that_do_not_convert_give_zero(self):
         data = counter_data(5000, 1, 2)
@@ -195,16 +172,6 @@ class Selection(CuedeckCase):
         os.close(write)
         self.assertEqual(r.rc, 0)
         self.assertPlayed(model_pass(data, 2, 0, 10000) * 2)
-
-
-def found(text, want):
-    """want is the whole text, or ("starts"|"ends"|"has", part), or None for anything."""
-    if want is None:
-        return True
-    if isinstance(want, tuple):
-        kind, part = want
-        return {"starts": text.startswith, "ends": text.endswith, "has": text.__contains__}[kind](part)
-    return text == want
 
 
 PROMPT = "\nEnter the name of .wav file, 'h' for help, or 'x' to exit: \n"
@@ -314,8 +281,7 @@ class FailuresAndPrompt(CuedeckCase):
                     f.seek(len(header) + size - len(tail))
                     f.write(tail[-size:])
                     f.write(b"LIST" + le(8) + b"\x7f" * 8)  # never played
-                if os.path.exists(self.raw):
-                    os.remove(self.raw)
+                self.fresh()
                 r = self.run_cuedeck(self.device, "big.wav", start, 0, "px" if out is None else "x", 1, 0)
                 self.assertEqual(r.rc, rc)
                 if out is not None:

@@ -1,7 +1,6 @@
 """What real ALSA can't show here, through the test double of the device
 calls: refused settings, underruns, other grants, and the call order."""
 
-import os
 import signal
 import struct
 import time
@@ -90,9 +89,7 @@ class DeviceDouble(CuedeckCase):
         ]
         for settings, rc, err, frames, recoveries in rows:
             with self.subTest(settings):
-                for f in (self.out, self.log):
-                    if os.path.exists(f):
-                        os.remove(f)
+                self.fresh()
                 r = self.run_fake("d", "t.wav", 0, 0, "wx", 2, 0, **settings)
                 self.assertEqual((r.rc, r.err), (rc, err))
                 self.assertPlayed(frames, self.out)
@@ -113,9 +110,7 @@ class DeviceDouble(CuedeckCase):
         ]
         for bits, tag, data, played, name in rows:
             with self.subTest(name, tag=tag):
-                for f in (self.out, self.log):
-                    if os.path.exists(f):
-                        os.remove(f)
+                self.fresh()
                 self.wav(rate=8000, bits=bits, tag=tag, data=data)
                 r = self.run_fake("d", "t.wav", 0, 0, "wx", 1, 0, refuse="FLOAT64_LE,A_LAW,MU_LAW")
                 self.assertEqual((r.rc, r.err), (0, ""))
@@ -141,8 +136,7 @@ class DeviceDouble(CuedeckCase):
         self.wav(rate=8000, frames=200000)
         for writes, wait in (("", 0.05), ("1=slow", 0.15)):
             with self.subTest(writes=writes):
-                if os.path.exists(self.log):
-                    os.remove(self.log)
+                self.fresh()
                 env = {"CUEDECK_FAKE_LOG": self.log, "CUEDECK_FAKE_PERIOD": "400",
                        "CUEDECK_FAKE_DELAY_MS": "5", "CUEDECK_FAKE_WRITES": writes}
                 s = Session(self, "d", "t.wav", 0, 0, "p", 1, 0, env=env, fake=True)

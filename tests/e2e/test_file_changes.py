@@ -40,24 +40,6 @@ class ChangesDuringAPlay(CuedeckCase):
         tail = played[last:].rstrip(b"\0")
         self.assertTrue(tail == self.data[last:last + len(tail)], "the last period is not the file's")
 
-    def replace(self, path, content):
-        with open(path + ".new", "wb") as f:
-            f.write(content)
-        os.rename(path + ".new", path)
-
-    def test_truncated_to_nothing(self):
-        rc, out = self.play_and_change(lambda p: open(p, "wb").close(), "x\n")
-        self.assertEqual(rc, 2)
-        self.assertTrue(out.endswith("Can't find format chunk in wave file!\n"))
-        self.assertPlayedWholePeriodsOfTheData()
-        self.assertLess(len(self.played(self.out)), len(self.data))
-
-    def test_truncated_inside_the_header(self):
-        rc, out = self.play_and_change(lambda p: os.truncate(p, 30), "p\n")
-        self.assertEqual(rc, 2)
-        self.assertTrue(out.endswith("The wave header is cut short!\n"))
-        self.assertPlayedWholePeriodsOfTheData()
-
     def test_cut_short_during_a_scripted_play(self):
         env = {"CUEDECK_FAKE_PERIOD": str(PERIOD), "CUEDECK_FAKE_DELAY_MS": "2",
                "CUEDECK_FAKE_OUT": self.out}
@@ -70,46 +52,47 @@ class ChangesDuringAPlay(CuedeckCase):
         self.assertTrue(out.endswith("\n") and "Loops remaining: 0" not in out)
         self.assertEqual(self.played(self.out), self.data[:FRAMES])
 
-    def test_grown(self):
+    def replace(self, path, content):
+        with open(path + ".new", "wb") as f:
+            f.write(content)
+        os.rename(path + ".new", path)
+
+    def rewrite(self, path, content):
+        with open(path, "r+b") as f:
+            f.write(content)
+
+    def test_changes_during_a_menu_play(self):
+        other = wav_bytes(rate=44100, frames=FRAMES)
+        wider = wav_bytes(rate=8000, frames=FRAMES, bits=24)
         grown = wav_bytes(rate=8000, data=counter_data(FRAMES * 2, 1, 2))
-        rc, out = self.play_and_change(lambda p: self.replace(p, grown), "x\n")
-        self.assertEqual(rc, 0)
-        self.assertTrue(out.endswith("WARNING: Wavefile length has changed!\n\n"))
-        self.assertEqual(self.played(self.out), self.data)
-
-    def test_deleted(self):
-        rc, out = self.play_and_change(os.remove, "p\n")
-        self.assertEqual(rc, 2)
-        self.assertTrue(out.endswith("The file called t.wav cannot be found!\n"))
-        self.assertEqual(self.played(self.out), self.data)  # the open file plays on
-
-    def assertReplacementEnds(self, change, what):
-        other = wav_bytes(**dict({"rate": 8000, "frames": FRAMES}, **change))
-        rc, out = self.play_and_change(lambda p: self.replace(p, other), "p\n")
-        self.assertEqual(rc, 1)
-        self.assertTrue(out.endswith("WARNING: Wavefile %s has changed!  Restart the program.\n" % what))
-        self.assertEqual(self.played(self.out), self.data)  # the open file plays on
-
-    def test_replaced_by_another_rate(self):
-        self.assertReplacementEnds({"rate": 44100}, "samplerate")
-
-    def test_replaced_by_another_width(self):
-        self.assertReplacementEnds({"bits": 24}, "bit depth")
-
-    def test_replaced_by_something_else(self):
-        rc, out = self.play_and_change(lambda p: self.replace(p, b"#!/bin/sh\necho hi\n" * 100), "x\n")
-        self.assertEqual(rc, 2)
-        self.assertTrue(out.endswith("Can't find format chunk in wave file!\n"))
-
-    def test_rewritten_in_place_with_another_width(self):
-        other = wav_bytes(rate=8000, frames=FRAMES, bits=24)
-
-        def rewrite(p):
-            with open(p, "r+b") as f:
-                f.write(other)
-        rc, out = self.play_and_change(rewrite, "p\n")
-        self.assertEqual(rc, 1)
-        self.assertTrue(out.endswith("WARNING: Wavefile bit depth has changed!  Restart the program.\n"))
-        # The play read the rewritten bytes where the samples were: whole
-        # periods, never more than the data's length.
-        self.assertEqual(len(self.played(self.out)), len(self.data))
+        restart = "WARNING: Wavefile %s has changed!  Restart the program.\n"
+        rows = [  # the change, the word after the play, status, the output's end, what played
+            (lambda p: open(p, "wb").close(), "x\n", 2, "Can't find format chunk in wave file!\n",
+             "cut"),
+            (lambda p: os.truncate(p, 30), "p\n", 2, "The wave header is cut short!\n", "cut"),
+            (lambda p: self.replace(p, grown), "x\n", 0, "WARNING: Wavefile length has changed!\n\n",
+             "all"),
+            # The open file plays on.
+            (os.remove, "p\n", 2, "The file called t.wav cannot be found!\n", "all"),
+            (lambda p: self.replace(p, other), "p\n", 1, restart % "samplerate", "all"),
+            (lambda p: self.replace(p, wider), "p\n", 1, restart % "bit depth", "all"),
+            (lambda p: self.replace(p, b"#!/bin/sh\necho hi\n" * 100), "x\n", 2,
+             "Can't find format chunk in wave file!\n", "all"),
+            # Rewritten in place: the play read the new bytes where the samples
+            # were, whole periods, never more than the data's length.
+            (lambda p: self.rewrite(p, wider), "p\n", 1, restart % "bit depth", "length"),
+        ]
+        for change, then, rc, ending, played in rows:
+            with self.subTest(then=then, ending=ending, played=played):
+                self.fresh()
+                self.wav(rate=8000, data=self.data)
+                status, out = self.play_and_change(change, then)
+                self.assertEqual(status, rc)
+                self.assertTrue(out.endswith(ending), out[-200:])
+                if played == "cut":
+                    self.assertPlayedWholePeriodsOfTheData()
+                    self.assertLess(len(self.played(self.out)), len(self.data))
+                elif played == "all":
+                    self.assertEqual(self.played(self.out), self.data)
+                else:
+                    self.assertEqual(len(self.played(self.out)), len(self.data))

@@ -1,7 +1,6 @@
 """The file's own markers: listed by "m", selected by "c N", played from
 "#a" to "#b" on the command line."""
 
-import os
 import struct
 
 from harness import CuedeckCase, counter_data, model_pass, wav_bytes
@@ -92,8 +91,7 @@ class Markers(CuedeckCase):
                 if select:
                     self.assertIn("Enter marker number.\nThere is no marker 9.\n", r.out)
                     self.assertIn("'p' to play with current settings: %s sec" % select[1], r.out)
-                if os.path.exists(self.raw):
-                    os.remove(self.raw)
+                self.fresh()
                 first, last, start, stop = play or (1, 2, 0, 0)
                 r = self.run_cuedeck(self.device, "t.wav", "#%d" % first, "#%d" % last, "px", 1, 0)
                 if play is None:
