@@ -76,6 +76,17 @@ def limit_output():
     resource.setrlimit(resource.RLIMIT_FSIZE, (MOST_OUTPUT, MOST_OUTPUT))
 
 
+def program(case, args, env=None, fake=None):
+    """The command line and environment of one run of the program, or, with
+    fake (a dict of knobs, see tests/fake/fake_pcm.cpp), of its test double,
+    which logs its calls to calls.log and the frames to frames.raw."""
+    full_env = dict(os.environ, **(env or {}))
+    if fake is not None:
+        knobs = dict({"log": case.log, "out": case.out}, **fake)
+        full_env.update({"CUEDECK_FAKE_" + k.upper(): str(v) for k, v in knobs.items()})
+    return RUNNER + [CUEDECK if fake is None else CUEDECK_FAKE] + [str(a) for a in args], full_env
+
+
 class Result:
     def __init__(self, proc):
         self.rc = proc.returncode
@@ -91,6 +102,9 @@ class CuedeckCase(unittest.TestCase):
         self.raw = os.path.join(self.dir, "o.raw")
         # ALSA's file plugin writes every frame the program sends to o.raw.
         self.device = "file:'%s',raw" % self.raw
+        # The test double's call log and the frames it was sent.
+        self.log = os.path.join(self.dir, "calls.log")
+        self.out = os.path.join(self.dir, "frames.raw")
 
     def tearDown(self):
         shutil.rmtree(self.dir, ignore_errors=True)
@@ -104,13 +118,11 @@ class CuedeckCase(unittest.TestCase):
             f.write(wav_bytes(**kw))
         return p
 
-    def run_cuedeck(self, *args, stdin=b"", fake=False, env=None, timeout=30, stdout=None,
+    def run_cuedeck(self, *args, stdin=b"", fake=None, env=None, timeout=30, stdout=None,
                     before=None):
         """Runs the program to its end. Its standard output goes to stdout
         when given; before, when given, runs in the child before the program."""
-        program = CUEDECK_FAKE if fake else CUEDECK
-        full_env = dict(os.environ)
-        full_env.update(env or {})
+        command, full_env = program(self, args, env, fake)
 
         def prepare():
             limit_output()
@@ -119,9 +131,9 @@ class CuedeckCase(unittest.TestCase):
         # The output goes to files of at most MOST_OUTPUT bytes: a program
         # that prints without end is stopped (SIGXFSZ), not held in memory.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            proc = subprocess.run(RUNNER + [program] + [str(a) for a in args],
-                                  input=stdin, stdout=out if stdout is None else stdout, stderr=err,
-                                  timeout=timeout, env=full_env, cwd=self.dir, preexec_fn=prepare)
+            proc = subprocess.run(command, input=stdin, stdout=out if stdout is None else stdout,
+                                  stderr=err, timeout=timeout, env=full_env, cwd=self.dir,
+                                  preexec_fn=prepare)
             for f in (out, err):
                 f.seek(0)
             proc.stdout, proc.stderr = out.read(), err.read()
@@ -129,9 +141,9 @@ class CuedeckCase(unittest.TestCase):
 
     def fresh(self):
         """A fresh capture, and call log, for the next row."""
-        for name in ("o.raw", "frames.raw", "calls.log"):
-            if os.path.exists(self.path(name)):
-                os.remove(self.path(name))
+        for name in (self.raw, self.out, self.log):
+            if os.path.exists(name):
+                os.remove(name)
 
     def played(self, path=None):
         p = path or self.raw
@@ -171,18 +183,15 @@ class Session:
     is line-buffered and a test can act between plays (rewrite the file,
     say) and then send the next words."""
 
-    def __init__(self, case, *args, env=None, fake=False):
+    def __init__(self, case, *args, env=None, fake=None):
         import pty
         import termios
         master, slave = pty.openpty()
         attrs = termios.tcgetattr(slave)
         attrs[1] &= ~termios.OPOST  # keep "\n" as it is, no "\r\n"
         termios.tcsetattr(slave, termios.TCSANOW, attrs)
-        full_env = dict(os.environ)
-        full_env.update(env or {})
-        program = CUEDECK_FAKE if fake else CUEDECK
-        self.proc = subprocess.Popen(RUNNER + [program] + [str(a) for a in args],
-                                     stdin=subprocess.PIPE, stdout=slave,
+        command, full_env = program(case, args, env, fake)
+        self.proc = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=slave,
                                      stderr=subprocess.PIPE, cwd=case.dir, env=full_env)
         os.close(slave)
         self.master = master

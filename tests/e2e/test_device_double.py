@@ -9,15 +9,8 @@ from harness import CuedeckCase, Session, counter_data, menu, model_pass, PERIOD
 
 
 class DeviceDouble(CuedeckCase):
-    def setUp(self):
-        super().setUp()
-        self.log = self.path("calls.log")
-        self.out = self.path("frames.raw")
-
-    def run_fake(self, *args, stdin=b"", **settings):
-        env = {"CUEDECK_FAKE_LOG": self.log, "CUEDECK_FAKE_OUT": self.out}
-        env.update({"CUEDECK_FAKE_" + k.upper(): str(v) for k, v in settings.items()})
-        return self.run_cuedeck(*args, stdin=stdin, fake=True, env=env)
+    def run_fake(self, *args, **knobs):
+        return self.run_cuedeck(*args, fake=knobs)
 
     def calls(self):
         with open(self.log) as f:
@@ -137,9 +130,8 @@ class DeviceDouble(CuedeckCase):
         for writes, wait in (("", 0.05), ("1=slow", 0.15)):
             with self.subTest(writes=writes):
                 self.fresh()
-                env = {"CUEDECK_FAKE_LOG": self.log, "CUEDECK_FAKE_PERIOD": "400",
-                       "CUEDECK_FAKE_DELAY_MS": "5", "CUEDECK_FAKE_WRITES": writes}
-                s = Session(self, "d", "t.wav", 0, 0, "p", 1, 0, env=env, fake=True)
+                s = Session(self, "d", "t.wav", 0, 0, "p", 1, 0,
+                            fake={"period": 400, "delay_ms": 5, "writes": writes})
                 s.expect("stop  = 25.00 sec\n")
                 time.sleep(wait)
                 s.proc.send_signal(signal.SIGINT)
@@ -153,10 +145,9 @@ class DeviceDouble(CuedeckCase):
     def test_an_ignored_ctrl_c_stays_ignored(self):
         # A background job's SIGINT is ignored: a menu play goes on to its end.
         self.wav(rate=8000, frames=800)
-        env = {"CUEDECK_FAKE_LOG": self.log, "CUEDECK_FAKE_PERIOD": "400", "CUEDECK_FAKE_WRITES": "1=slow"}
         previous = signal.signal(signal.SIGINT, signal.SIG_IGN)
         try:
-            s = Session(self, "d", "t.wav", 0, 0, "p", 1, 0, env=env, fake=True)
+            s = Session(self, "d", "t.wav", 0, 0, "p", 1, 0, fake={"period": 400, "writes": "1=slow"})
         finally:
             signal.signal(signal.SIGINT, previous)
         s.expect("stop  = 0.10 sec\n")

@@ -8,21 +8,19 @@ from harness import CuedeckCase, Session, counter_data, menu, wav_bytes
 
 PERIOD = 1000
 FRAMES = 40000  # 40 periods of 16-bit mono at 8000 Hz: 5 s of audio, 0.08 s of play
+PACED = {"period": PERIOD, "delay_ms": 2}
 
 
 class ChangesDuringAPlay(CuedeckCase):
     def setUp(self):
         super().setUp()
-        self.out = self.path("frames.raw")
         self.data = counter_data(FRAMES, 1, 2)
         self.wav(rate=8000, data=self.data)
 
     def play_and_change(self, change, then):
         """Starts a play, applies change a few periods in, waits for the
         play to end, sends `then`; returns (status, output)."""
-        env = {"CUEDECK_FAKE_PERIOD": str(PERIOD), "CUEDECK_FAKE_DELAY_MS": "2",
-               "CUEDECK_FAKE_OUT": self.out}
-        s = Session(self, "d", "t.wav", 0, 0, "p", 1, 1, env=env, fake=True)
+        s = Session(self, "d", "t.wav", 0, 0, "p", 1, 1, fake=PACED)
         s.expect("\rclock = 0.50 sec")
         change(self.path("t.wav"))
         s.expect(menu("0.00", "5.00"))
@@ -41,9 +39,7 @@ class ChangesDuringAPlay(CuedeckCase):
         self.assertTrue(tail == self.data[last:last + len(tail)], "the last period is not the file's")
 
     def test_cut_short_during_a_scripted_play(self):
-        env = {"CUEDECK_FAKE_PERIOD": str(PERIOD), "CUEDECK_FAKE_DELAY_MS": "2",
-               "CUEDECK_FAKE_OUT": self.out}
-        s = Session(self, "d", "t.wav", 0, 0, "wx", 2, 1, env=env, fake=True)
+        s = Session(self, "d", "t.wav", 0, 0, "wx", 2, 1, fake=PACED)
         s.expect("\rclock = 0.50 sec")
         os.truncate(self.path("t.wav"), 44 + 2 * FRAMES // 2)
         err = s.proc.stderr.read().decode()

@@ -13,7 +13,7 @@ import tempfile
 import time
 import unittest
 
-from harness import (CUEDECK, HERE, RUNNER, CuedeckCase, Session, counter_data, menu, model_pass,
+from harness import (HERE, RUNNER, CuedeckCase, Session, counter_data, menu, model_pass,
                      play_header)
 
 RATE = 44100
@@ -91,12 +91,6 @@ class SoundServer(CuedeckCase):
                 return size - start >= 8192 and not any(f.read())
         wait_until(quiet, 5, "the sink did not go quiet")
         self.mark = os.path.getsize(self.capture)
-
-    def launch(self, *args, **popen):
-        """Starts the program on the server's sink without waiting for it."""
-        return subprocess.Popen(RUNNER + [CUEDECK, self.device] + [str(a) for a in args],
-                                stdout=subprocess.DEVNULL, cwd=self.dir,
-                                env=dict(os.environ, **self.env), **popen)
 
     def heard(self, last=b""):
         """What the sink played since the test began, once `last` is in it."""
@@ -230,20 +224,19 @@ class SoundServer(CuedeckCase):
 
     def test_ctrl_c_ends_a_scripted_play(self):
         self.wav(rate=RATE, channels=2, frames=3 * RATE)
-        program = self.launch("t.wav", 0, 0, "wx")
+        s = Session(self, self.device, "t.wav", 0, 0, "wx", env=self.env)
         self.wait_until_heard()
-        program.send_signal(signal.SIGINT)
-        self.assertEqual(program.wait(timeout=5), -signal.SIGINT)
+        s.proc.send_signal(signal.SIGINT)
+        self.assertEqual(s.finish(timeout=5)[0], -signal.SIGINT)
 
     def test_server_gone_mid_play_ends_with_status_1(self):
         self.wav(rate=RATE, channels=2, frames=3 * RATE)
-        program = self.launch("t.wav", 0, 0, "wx", 20000, 0, stderr=subprocess.PIPE)
+        s = Session(self, self.device, "t.wav", 0, 0, "wx", 20000, 0, env=self.env)
         self.wait_until_heard()
         self.stop_server()
         killed = time.monotonic()
-        with program.stderr:
-            err = program.stderr.read().decode()
-        rc = program.wait(timeout=10)
+        err = s.proc.stderr.read().decode()
+        rc = s.finish()[0]
         self.assertLess(time.monotonic() - killed, 1.0)
         self.assertEqual(rc, 1)
         self.assertRegex(err, r"^Unable to write to the playback device: .+\n$")
