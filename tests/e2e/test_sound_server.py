@@ -1,7 +1,7 @@
 """Playing through a real, paced sound server: a private PulseAudio whose pipe
 sink is timed by the system clock, reached through ALSA's pulse plugin. The
 sink writes everything it plays, silence while idle, into a fifo that a
-reader copies to a file, so every frame heard can be checked. One server
+reader copies to a file, so every frame heard can be checked (tests/e2e/sound-server starts it). One server
 serves the whole class."""
 
 import os
@@ -36,6 +36,7 @@ class SoundServer(CuedeckCase):
         cls.env = {"PULSE_SERVER": "unix:%s/native" % cls.home,
                    "XDG_RUNTIME_DIR": cls.home, "HOME": cls.home}
         cls.capture = os.path.join(cls.home, "heard.raw")
+        cls.capture6 = os.path.join(cls.home, "heard6.raw")
         cls.start_server()
 
     @classmethod
@@ -45,32 +46,20 @@ class SoundServer(CuedeckCase):
 
     @classmethod
     def start_server(cls):
-        with open(os.path.join(HERE, "sound_server.pa")) as f:
-            config = f.read().replace("@DIR@", cls.home)
-        with open(os.path.join(cls.home, "default.pa"), "w") as f:
-            f.write(config)
-        env = dict(os.environ, **cls.env)
         # Stopped through its own process id, never by name.
-        cls.server = subprocess.Popen(
-            ["pulseaudio", "-n", "-F", os.path.join(cls.home, "default.pa"), "--daemonize=no",
-             "--use-pid-file=no", "--exit-idle-time=-1", "--realtime=no", "--high-priority=no"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
-        fifo = os.path.join(cls.home, "S.fifo")
-        wait_until(lambda: cls.server.poll() is not None or os.path.exists(fifo), 10,
-                   "the sound server did not start")
+        cls.server = subprocess.Popen([os.path.join(HERE, "sound-server"), cls.home],
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        env = dict(os.environ, **cls.env)
+        wait_until(lambda: cls.server.poll() is not None or subprocess.run(
+            ["pactl", "info"], env=env, capture_output=True).returncode == 0,
+            10, "the sound server did not answer")
         if cls.server.poll() is not None:
             raise AssertionError("the sound server exited with status %d" % cls.server.returncode)
-        with open(cls.capture, "wb") as capture, open(cls.capture + "6", "wb") as capture6:
-            cls.reader = subprocess.Popen(["cat", fifo], stdout=capture)
-            cls.reader6 = subprocess.Popen(["cat", fifo[:-5] + "6.fifo"], stdout=capture6)
-        wait_until(lambda: subprocess.run(["pactl", "info"], env=env, capture_output=True).returncode == 0,
-                   10, "the sound server did not answer")
 
     @classmethod
     def stop_server(cls):
-        for process in (cls.server, cls.reader, cls.reader6):
-            process.kill()
-            process.wait()
+        cls.server.kill()
+        cls.server.wait()
 
     def setUp(self):
         super().setUp()
@@ -140,14 +129,14 @@ class SoundServer(CuedeckCase):
         # ALSA's usual FL FR RL RR FC LFE, which its pulse plugin keeps to.
         frame = struct.pack("<6h", 1000, 2000, 3000, 4000, 5000, 6000)
         self.wav(rate=RATE, channels=6, data=frame * 4096, extensible=True, mask=0x60F)
-        mark = os.path.getsize(self.capture + "6")
+        mark = os.path.getsize(self.capture6)
         r = self.run_cuedeck("pulse:S6", "t.wav", 0, 0, "wx", 1, 0, env=self.env)
         self.assertEqual(r.rc, 0)
         self.assertIn("in ALSA's usual order", r.err)
         wanted = struct.pack("<6h", 1000, 2000, 5000, 6000, 3000, 4000) * 16
 
         def heard():
-            with open(self.capture + "6", "rb") as f:
+            with open(self.capture6, "rb") as f:
                 f.seek(mark)
                 return f.read()
         wait_until(lambda: wanted in heard(), 5, "the 5.1 frames were not heard in the sink's order")
