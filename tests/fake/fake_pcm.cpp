@@ -48,22 +48,37 @@ const struct {
 
 FakeState state;
 
-const char *setting(const char *name)
+// The knobs, read once, when the device is opened.
+struct Knobs {
+    std::string fail, log, writes, refuse, rate, period, delayMs, out, recover;
+};
+Knobs knobs;
+
+std::string setting(const char *name)
 {
     const char *value = std::getenv(name);
     return value != nullptr ? value : "";
 }
 
+void read_knobs()
+{
+    knobs = Knobs{setting("CUEDECK_FAKE_FAIL"),   setting("CUEDECK_FAKE_LOG"),
+                  setting("CUEDECK_FAKE_WRITES"), setting("CUEDECK_FAKE_REFUSE"),
+                  setting("CUEDECK_FAKE_RATE"),   setting("CUEDECK_FAKE_PERIOD"),
+                  setting("CUEDECK_FAKE_DELAY_MS"), setting("CUEDECK_FAKE_OUT"),
+                  setting("CUEDECK_FAKE_RECOVER")};
+}
+
 bool fails(const char *call)
 {
-    return std::strcmp(setting("CUEDECK_FAKE_FAIL"), call) == 0;
+    return knobs.fail == call;
 }
 
 void log_line(const std::string &line)
 {
-    if (*setting("CUEDECK_FAKE_LOG") == '\0')
+    if (knobs.log.empty())
         return;
-    std::FILE *f = std::fopen(setting("CUEDECK_FAKE_LOG"), "a");
+    std::FILE *f = std::fopen(knobs.log.c_str(), "a");
     if (f == nullptr)
         return;
     std::fprintf(f, "%s\n", line.c_str());
@@ -74,7 +89,7 @@ void log_line(const std::string &line)
 // CUEDECK_FAKE_WRITES.
 std::string scripted_write(int number)
 {
-    std::string list = std::string(setting("CUEDECK_FAKE_WRITES")) + ",";
+    std::string list = knobs.writes + ",";
     size_t at = 0;
     for (size_t comma; (comma = list.find(',', at)) != std::string::npos; at = comma + 1) {
         std::string item = list.substr(at, comma - at);
@@ -122,6 +137,7 @@ extern "C" {
 
 int snd_pcm_open(snd_pcm_t **pcm, const char *name, snd_pcm_stream_t, int mode)
 {
+    read_knobs();
     log_line(std::string("open ") + name + " mode " + std::to_string(mode));
     if (fails("open"))
         return -EINVAL;
@@ -148,7 +164,7 @@ int snd_pcm_hw_params_set_access(snd_pcm_t *, snd_pcm_hw_params_t *, snd_pcm_acc
 int snd_pcm_hw_params_set_format(snd_pcm_t *, snd_pcm_hw_params_t *, snd_pcm_format_t format)
 {
     log_line(std::string("format ") + snd_pcm_format_name(format));
-    std::string refused = std::string(",") + setting("CUEDECK_FAKE_REFUSE") + ",";
+    std::string refused = "," + knobs.refuse + ",";
     if (fails("format") || refused.find(std::string(",") + snd_pcm_format_name(format) + ",") !=
                                std::string::npos)
         return -EINVAL;
@@ -182,8 +198,8 @@ int snd_pcm_hw_params_set_rate_near(snd_pcm_t *, snd_pcm_hw_params_t *, unsigned
 {
     log_line("rate " + std::to_string(*rate));
     state.rate = *rate;
-    if (*setting("CUEDECK_FAKE_RATE") != '\0')
-        state.rate = static_cast<unsigned int>(std::atoi(setting("CUEDECK_FAKE_RATE")));
+    if (!knobs.rate.empty())
+        state.rate = static_cast<unsigned int>(std::stoul(knobs.rate));
     *rate = state.rate;
     return 0;
 }
@@ -198,8 +214,8 @@ int snd_pcm_hw_params_set_period_size_near(snd_pcm_t *, snd_pcm_hw_params_t *,
                                            snd_pcm_uframes_t *period, int *)
 {
     log_line("period " + std::to_string(*period));
-    if (*setting("CUEDECK_FAKE_PERIOD") != '\0')
-        *period = std::strtoul(setting("CUEDECK_FAKE_PERIOD"), nullptr, 10);
+    if (!knobs.period.empty())
+        *period = std::stoul(knobs.period);
     state.period = *period;
     return 0;
 }
@@ -241,10 +257,10 @@ snd_pcm_sframes_t snd_pcm_writei(snd_pcm_t *, const void *buffer, snd_pcm_uframe
         return -error_named(what);
     }
     log_line("write " + std::to_string(frames));
-    if (*setting("CUEDECK_FAKE_DELAY_MS") != '\0')
-        usleep(static_cast<useconds_t>(std::atoi(setting("CUEDECK_FAKE_DELAY_MS")) * 1000));
-    if (*setting("CUEDECK_FAKE_OUT") != '\0') {
-        std::FILE *f = std::fopen(setting("CUEDECK_FAKE_OUT"), "ab");
+    if (!knobs.delayMs.empty())
+        usleep(static_cast<useconds_t>(std::stoul(knobs.delayMs) * 1000));
+    if (!knobs.out.empty()) {
+        std::FILE *f = std::fopen(knobs.out.c_str(), "ab");
         if (f != nullptr) {
             std::fwrite(buffer, 1, frames * state.channels * state.width, f);
             std::fclose(f);
@@ -258,7 +274,7 @@ snd_pcm_sframes_t snd_pcm_writei(snd_pcm_t *, const void *buffer, snd_pcm_uframe
 int snd_pcm_recover(snd_pcm_t *, int err, int silent)
 {
     log_line("recover " + error_name(-err) + (silent != 0 ? " silent" : ""));
-    if (std::strcmp(setting("CUEDECK_FAKE_RECOVER"), "fail") == 0)
+    if (knobs.recover == "fail")
         return err;
     return err == -EPIPE || err == -ESTRPIPE || err == -EINTR ? 0 : err;
 }
