@@ -168,16 +168,6 @@ def found(text, want):
     return text == want
 
 
-def play_header(start, stop):
-    return "Playing...\nstart = %s sec\nstop  = %s sec\n" % (start, stop)
-
-
-def menu(start, stop, loops=1):
-    return ("\n'i' to set in\n'o' to set out\n'l' to change number of loops (%d)"
-            "\n'p' to play with current settings: %s to %s sec\n'w' to play whole file"
-            "\n'x' to exit\n'+' to show additional commands\n" % (loops, start, stop))
-
-
 class Session:
     """The program with its standard output on a pseudo-terminal, so that it
     is line-buffered and a test can act between plays (rewrite the file,

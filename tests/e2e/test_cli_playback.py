@@ -4,30 +4,8 @@ import os
 import re
 import struct
 
-from harness import (HERE, CuedeckCase, counter_data, found, model_pass, play_header,
-                     wav_bytes, PERIOD)
-
-HELP = ("\n\nThis program will play mono or stereo, 16 or 24 bit wave files.\n"
-        "You will be able to play the entire file or set start and stop points.\n"
-        "Press 'enter' after your choices.\n"
-        "\nSound will be sent to the default alsa soundcard unless you enter a device name\n"
-        "such as plughw:0,0 as the first argument when you first run the application.\n"
-        "For example, cuedeck plughw:0,0\n"
-        "\nAdditional Command Line Arguments:\n\n"
-        "These are optional, but if you need argument 3 for example,\n"
-        "you need to enter arguments 1 and 2 as well.\n\n"
-        "The name of the wavefile is the 2nd argument.\n"
-        "In this case, you may wish to use the shortcut 'd' for the first argument\n"
-        "to use the default soundcard. For example, cuedeck d song1.wav\n\n"
-        "The 3rd argument is the start time\n\n"
-        "The 4th argument is the stop time\n\n"
-        "Adding a 5th argument will skip the first interactive dialog and use the\n"
-        "5th argument as the command.  So, entering 'p' will start playback immediately.\n\n"
-        "'px' will play once or the set number of loops and exit.\n\n"
-        "'w' will overwrite the in and out times and play the whole file.\n\n"
-        "'wx' will play the whole file once or the set number of loops and exit.\n\n"
-        "The 6th argument can set the number of loops, 1 = play once\n"
-        "The 7th argument if set to 0 hides the clock\n")
+from harness import HERE, CuedeckCase, counter_data, found, model_pass, wav_bytes, PERIOD
+from texts import play_header, menu, HELP, PROMPT, NO_DEVICE, FOREIGN, PLUG_HINT
 
 
 class WholeFile(CuedeckCase):
@@ -173,11 +151,6 @@ class Selection(CuedeckCase):
         self.assertPlayed(model_pass(data, 2, 0, 10000) * 2)
 
 
-PROMPT = "\nEnter the name of .wav file, 'h' for help, or 'x' to exit: \n"
-NO_DEVICE = "unable to open pcm device: No such file or directory\n"
-FOREIGN = "Can't play this wave file: it is not a little-endian RIFF/WAVE file!\n"
-
-
 class FailuresAndPrompt(CuedeckCase):
     def test_arguments_prompts_and_files_that_cannot_be_played(self):
         with open(os.path.join(HERE, "../../CMakeLists.txt")) as f:
@@ -301,9 +274,7 @@ class FailuresAndPrompt(CuedeckCase):
         self.wav(frames=5000)
         r = self.run_cuedeck("stereo_only", "t.wav", 0, 0, "wx", 1, 0, env=env)
         self.assertEqual((r.rc, r.out), (1, ""))
-        self.assertEqual(r.err, "Unable to set the channel count to 1: the device takes 2\n(A plug "
-                         "device converts format, rate and channels: plughw:0,0 or default, for "
-                         "example.)\n")
+        self.assertEqual(r.err, "Unable to set the channel count to 1: the device takes 2\n" + PLUG_HINT)
         self.assertEqual(self.played(), b"")
         data = counter_data(5000, 2, 2)
         self.wav(channels=2, data=data)

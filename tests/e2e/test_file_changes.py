@@ -4,7 +4,8 @@ long enough to act during it."""
 
 import os
 
-from harness import CuedeckCase, Session, counter_data, menu, wav_bytes
+from harness import CuedeckCase, Session, counter_data, wav_bytes
+from texts import menu, RESTART
 
 PERIOD = 1000
 FRAMES = 40000  # 40 periods of 16-bit mono at 8000 Hz: 5 s of audio, 0.08 s of play
@@ -61,7 +62,6 @@ class ChangesDuringAPlay(CuedeckCase):
         other = wav_bytes(rate=44100, frames=FRAMES)
         wider = wav_bytes(rate=8000, frames=FRAMES, bits=24)
         grown = wav_bytes(rate=8000, data=counter_data(FRAMES * 2, 1, 2))
-        restart = "WARNING: Wavefile %s has changed!  Restart the program.\n"
         rows = [  # the change, the word after the play, status, the output's end, what played
             (lambda p: open(p, "wb").close(), "x\n", 2, "Can't find format chunk in wave file!\n",
              "cut"),
@@ -70,13 +70,13 @@ class ChangesDuringAPlay(CuedeckCase):
              "all"),
             # The open file plays on.
             (os.remove, "p\n", 2, "The file called t.wav cannot be found!\n", "all"),
-            (lambda p: self.replace(p, other), "p\n", 1, restart % "samplerate", "all"),
-            (lambda p: self.replace(p, wider), "p\n", 1, restart % "bit depth", "all"),
+            (lambda p: self.replace(p, other), "p\n", 1, RESTART % "samplerate", "all"),
+            (lambda p: self.replace(p, wider), "p\n", 1, RESTART % "bit depth", "all"),
             (lambda p: self.replace(p, b"#!/bin/sh\necho hi\n" * 100), "x\n", 2,
              "Can't find format chunk in wave file!\n", "all"),
             # Rewritten in place: the play read the new bytes where the samples
             # were, whole periods, never more than the data's length.
-            (lambda p: self.rewrite(p, wider), "p\n", 1, restart % "bit depth", "length"),
+            (lambda p: self.rewrite(p, wider), "p\n", 1, RESTART % "bit depth", "length"),
         ]
         for change, then, rc, ending, played in rows:
             with self.subTest(then=then, ending=ending, played=played):

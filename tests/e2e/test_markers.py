@@ -4,6 +4,7 @@
 import struct
 
 from harness import CuedeckCase, counter_data, model_pass, wav_bytes
+from texts import listing, BROKEN
 
 le = struct.Struct("<I").pack
 
@@ -45,14 +46,6 @@ def rf64(riff, data_bytes):
     ds64 = chunk(b"ds64", struct.pack("<QQQI", 0, data_bytes, 0, 0))
     body = riff[12:].replace(b"data" + le(data_bytes), b"data" + le(0xFFFFFFFF), 1)
     return b"RF64" + le(0xFFFFFFFF) + b"WAVE" + ds64 + body
-
-
-def listing(*markers):
-    return "\nMarkers:\n" + "".join("%4d  at %.3f sec  for %.3f sec  %s\n" % (n + 1, at, length, label)
-                                    for n, (at, length, label) in enumerate(markers))
-
-
-BROKEN = "Warning: a marker chunk of t.wav is cut short; playing without markers\n"
 
 
 class Markers(CuedeckCase):

@@ -2,17 +2,8 @@
 
 import os
 
-from harness import (CuedeckCase, Session, counter_data, found, menu, model_pass, play_header,
-                     wav_bytes, PERIOD)
-
-IN = "Enter in-time in seconds.\n"
-OUT = "Enter out-time in seconds.\n"
-ADDITIONAL = ("\nAdditional Commands:\n\t'j' to jump time selection ahead\n"
-              "\t'J' to jump time selection back\n\t'n' to nudge start forward\n"
-              "\t'b' to nudge start backward\n\t'no' to nudge stop point forward\n"
-              "\t'bo' to nudge stop point backward\n"
-              "\t'N' to nudge both start and stop forward\n"
-              "\t'B' to nudge both start and stop backward\n\t'nn' to set nudge amount\n")
+from harness import CuedeckCase, Session, counter_data, found, model_pass, wav_bytes, PERIOD
+from texts import play_header, menu, RESTART, IN, OUT, ADDITIONAL
 
 
 class Commands(CuedeckCase):
@@ -116,13 +107,12 @@ class FileChangesBetweenPlays(CuedeckCase):
     def test_changed_or_deleted_file_ends_the_program(self):
         def rewrite(**change):
             return lambda: self.rewrite(frames=10000, **change)
-        restart = "WARNING: Wavefile %s has changed!  Restart the program.\n"
         rows = [  # the change, status, the output's end
-            (rewrite(rate=48000), 1, restart % "samplerate"), (rewrite(bits=24), 1, restart % "bit depth"),
-            (rewrite(channels=2), 1, restart % "channel number"),
-            (rewrite(tag=3, extensible=True), 1, restart % "sample format"),
-            (rewrite(bits=20), 1, restart % "sample format"),
-            (rewrite(block_align=4), 1, restart % "sample format"),
+            (rewrite(rate=48000), 1, RESTART % "samplerate"), (rewrite(bits=24), 1, RESTART % "bit depth"),
+            (rewrite(channels=2), 1, RESTART % "channel number"),
+            (rewrite(tag=3, extensible=True), 1, RESTART % "sample format"),
+            (rewrite(bits=20), 1, RESTART % "sample format"),
+            (rewrite(block_align=4), 1, RESTART % "sample format"),
             (lambda: os.remove(self.path("t.wav")), 2, "The file called t.wav cannot be found!\n"),
         ]
         for change, rc, ending in rows:

@@ -1,13 +1,7 @@
 """Stepping the selection by frames: jumps, nudges and the nudge amount."""
 
-from harness import CuedeckCase, counter_data, menu, play_header, PERIOD
-
-ASK_NUDGE = "Enter new nudge amount (in samples) or '0' to keep settings\n"
-LATER = "Start time is set later than stop time!\n"
-
-
-def nudge_amount(samples, seconds):
-    return "\nCurrent Nudge Amount = %d samples or %s sec\n" % (samples, seconds) + ASK_NUDGE
+from harness import CuedeckCase, counter_data, PERIOD
+from texts import play_header, menu, LATER, nudge_amount
 
 
 class Nudging(CuedeckCase):

@@ -13,8 +13,8 @@ import tempfile
 import time
 import unittest
 
-from harness import (HERE, RUNNER, CuedeckCase, Session, counter_data, menu, model_pass,
-                     play_header)
+from harness import HERE, RUNNER, CuedeckCase, Session, counter_data, model_pass
+from texts import play_header, menu
 
 RATE = 44100
 FRAME_BYTES = 4  # 16-bit stereo, as the sink plays: no conversion on the way
