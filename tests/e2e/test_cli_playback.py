@@ -176,6 +176,8 @@ class FailuresAndPrompt(CuedeckCase):
              ("has", "encoded as format 0x0011;"), ""),  # IMA ADPCM: 4 bits a sample
             (wav_bytes(bits=16, frames=10, tag=3), ["null", bad, 0, 0, "wx"], b"", 2,
              "Can't play this wave file: format 0x0003 has no 16-bit samples!\n", ""),
+            (wav_bytes(bits=16, frames=10, tag=6), ["null", bad, 0, 0, "wx"], b"", 2,
+             "Can't play this wave file: format 0x0006 has no 16-bit samples!\n", ""),
             (wav_bytes(bits=20, frames=10), ["null", bad, 0, 0, "wx"], b"", 2,
              "Can't play this wave file: format 0x0001 has no 20-bit samples!\n", ""),
             (wav_bytes(bits=16, frames=10, extensible=True, fmt_size=22), ["null", bad, 0, 0, "wx"],
@@ -282,11 +284,18 @@ class FailuresAndPrompt(CuedeckCase):
         self.assertEqual((r.rc, r.err), (0, ""))
         self.assertPlayed(model_pass(data, 4, 0, 5000, period=2 * PERIOD))
 
-    def test_closed_standard_input_is_never_the_wave_file(self):
+    def test_closed_standard_streams_are_never_the_wave_file_nor_the_capture(self):
         # With descriptor 0 closed, the wave file would be opened on it and its
-        # bytes read as commands: here a chunk that spells " wx ".
-        self.wav(frames=1000, before_data=b"LIST\x04\0\0\0 wx ")
-        r = self.run_cuedeck(self.device, "t.wav", before=lambda: os.close(0))
-        self.assertEqual(r.rc, 0)
-        self.assertNotIn("Playing...", r.out)
-        self.assertEqual(self.played(), b"")
+        # bytes read as commands: here a chunk that spells " wx ". With 1 or 2
+        # closed, the capture file would get the text.
+        data = counter_data(1000, 1, 2)
+        self.wav(data=data, before_data=b"LIST\x04\0\0\0 wx ")
+        for fd, command, played in ((0, " ", b""), (1, "wx", model_pass(data, 2, 0, 1000)),
+                                    (2, "wx", model_pass(data, 2, 0, 1000))):
+            with self.subTest(fd=fd):
+                self.fresh()
+                r = self.run_cuedeck(self.device, "t.wav", 0, 0, command, 1, 1,
+                                     before=lambda: os.close(fd))
+                self.assertEqual(r.rc, 0)
+                self.assertEqual("Playing..." in r.out, fd == 2)
+                self.assertPlayed(played)

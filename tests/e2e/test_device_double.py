@@ -125,7 +125,7 @@ class DeviceDouble(CuedeckCase):
         for writes, wait in (("", 0.05), ("1=slow", 0.15)):
             with self.subTest(writes=writes):
                 self.fresh()
-                s = Session(self, "d", "t.wav", 0, 0, "p", 1, 0,
+                s = Session(self, "d", "t.wav", 0, 0, "p", 1, 1,
                             fake={"period": 400, "delay_ms": 5, "writes": writes})
                 s.expect("stop  = 25.00 sec\n")
                 time.sleep(wait)

@@ -24,8 +24,8 @@ class Commands(CuedeckCase):
              "Start time is set later than stop time!\n" + play_header("0.00", "-1.00") + "\n" +
              menu("0.00", "-1.00") + "\n", b""),
             # "%i": octal, hex, saturated; "abc" is no number, and is read as a command.
-            ("l 010 l 0x10 l -3 l 99999999999 l abc x", MENU,
-             [("has", "Enter number of loops.\n" + menu("0.00", "1.00", n)) for n in (8, 16, -3)] +
+            ("l 010 l 0x10 l -3 l +5 l 99999999999 l abc x", MENU,
+             [("has", "Enter number of loops.\n" + menu("0.00", "1.00", n)) for n in (8, 16, -3, 5)] +
              [("ends", "Enter number of loops.\n" + menu("0.00", "1.00", 2147483647) * 2 + "\n")], None),
             ("+ x", MENU, M + ADDITIONAL + M + "\n", None),
             ("P pp X xx px2 \t\n  x", MENU, M * 6 + "\n", b""),
