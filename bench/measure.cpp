@@ -28,6 +28,7 @@ int main(int argc, char **argv)
         return 2;
     double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                  static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    std::printf("%.6f %ld %d\n", cpu, usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : 128);
+    std::printf("%.6f %ld %d\n", cpu, usage.ru_maxrss,
+                WIFEXITED(status) ? WEXITSTATUS(status) : 128);
     return 0;
 }

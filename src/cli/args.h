@@ -18,7 +18,7 @@ struct Arguments {
     int32_t startMarker; // from START as "#N": marker N's position (or NO_MARKER)
     int32_t stopMarker;  // from STOP as "#N"
     int32_t loops;
-    int32_t showClock;   // 0 hides the clock
+    int32_t showClock; // 0 hides the clock
     int32_t commandGiven;
 };
 

@@ -16,7 +16,8 @@ void show_menu(const Player *p)
     std::printf("\n'o' to set out");
     std::printf("\n'l' to change number of loops (%i)", p->loops);
     std::printf("\n'p' to play with current settings: %.2f to %.2f sec",
-                frames_to_seconds(p->selection.start, rate), frames_to_seconds(p->selection.stop, rate));
+                frames_to_seconds(p->selection.start, rate),
+                frames_to_seconds(p->selection.stop, rate));
     std::printf("\n'w' to play whole file");
     std::printf("\n'x' to exit");
     std::puts("\n'+' to show additional commands");

@@ -50,7 +50,9 @@ void narrow_doubles(unsigned char *buffer, size_t samples)
         double wide = 0;
         std::memcpy(&wide, &bits, sizeof wide);
         // Beyond the float range (no sound lies there) the cast is undefined.
-        float narrow = wide > FLT_MAX ? INFINITY : wide < -FLT_MAX ? -INFINITY : static_cast<float>(wide);
+        float narrow = wide > FLT_MAX    ? INFINITY
+                       : wide < -FLT_MAX ? -INFINITY
+                                         : static_cast<float>(wide);
         uint32_t narrowBits = 0;
         std::memcpy(&narrowBits, &narrow, sizeof narrowBits);
         for (size_t b = 0; b < 4; ++b)

@@ -117,9 +117,11 @@ void channels_kept_or_exit(snd_pcm_t *handle, snd_pcm_hw_params_t *params, unsig
     snd_pcm_hw_params_get_channels_min(params, &fewest);
     snd_pcm_hw_params_get_channels_max(params, &most);
     if (fewest == most)
-        exit_with_message(stderr, 1, "Unable to set the channel count to %u: the device takes %u\n%s",
+        exit_with_message(stderr, 1,
+                          "Unable to set the channel count to %u: the device takes %u\n%s",
                           channels, fewest, PLUG_HINT);
-    exit_with_message(stderr, 1, "Unable to set the channel count to %u: the device takes %u to %u\n%s",
+    exit_with_message(stderr, 1,
+                      "Unable to set the channel count to %u: the device takes %u to %u\n%s",
                       channels, fewest, most, PLUG_HINT);
 }
 
@@ -148,8 +150,8 @@ SampleEncoding format_taken_or_exit(PcmDevice *pcm, snd_pcm_hw_params_t *params,
 void warn_of_another_rate(unsigned int granted, unsigned int rate)
 {
     if (granted != rate)
-        warn("Warning: the device plays at %u Hz, not at the file's %u Hz: the sound is off in pitch "
-             "and speed\n%s",
+        warn("Warning: the device plays at %u Hz, not at the file's %u Hz: the sound is off in "
+             "pitch and speed\n%s",
              granted, rate, PLUG_HINT);
 }
 
@@ -180,7 +182,8 @@ void start_control_call(PcmDevice *pcm, int recoverErr)
     sigfillset(&all);
     pthread_sigmask(SIG_SETMASK, &all, &before);
     pthread_t helper;
-    bool started = pcm->callDone[0] >= 0 && pthread_create(&helper, nullptr, control_call, pcm) == 0;
+    bool started =
+        pcm->callDone[0] >= 0 && pthread_create(&helper, nullptr, control_call, pcm) == 0;
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
     if (started)
         pthread_detach(helper);
@@ -199,7 +202,7 @@ bool control_call_done(PcmDevice *pcm, bool stoppable)
     sigaddset(&interrupt, SIGINT);
     pthread_sigmask(SIG_BLOCK, &interrupt, &before);
     while (pcm->callRunning && !(stoppable && pcm->abortRequested != 0)) {
-        struct pollfd done {pcm->callDone[0], POLLIN, 0};
+        struct pollfd done = {pcm->callDone[0], POLLIN, 0};
         char byte = 0;
         if (ppoll(&done, 1, nullptr, &before) > 0 && read(pcm->callDone[0], &byte, 1) == 1)
             pcm->callRunning = false;
@@ -255,7 +258,8 @@ const unsigned int POSITION_OF_SPEAKER_BIT[] = {
 
 unsigned int position_of(uint32_t speaker)
 {
-    for (uint32_t bit = 0; bit < sizeof POSITION_OF_SPEAKER_BIT / sizeof *POSITION_OF_SPEAKER_BIT; ++bit) {
+    for (uint32_t bit = 0; bit < sizeof POSITION_OF_SPEAKER_BIT / sizeof *POSITION_OF_SPEAKER_BIT;
+         ++bit) {
         if (speaker == 1u << bit)
             return POSITION_OF_SPEAKER_BIT[bit];
     }
@@ -264,7 +268,8 @@ unsigned int position_of(uint32_t speaker)
 
 uint32_t speaker_at(unsigned int position)
 {
-    for (uint32_t bit = 0; bit < sizeof POSITION_OF_SPEAKER_BIT / sizeof *POSITION_OF_SPEAKER_BIT; ++bit) {
+    for (uint32_t bit = 0; bit < sizeof POSITION_OF_SPEAKER_BIT / sizeof *POSITION_OF_SPEAKER_BIT;
+         ++bit) {
         if (POSITION_OF_SPEAKER_BIT[bit] == position)
             return 1u << bit;
     }
@@ -368,7 +373,8 @@ uint32_t pcm_configure_or_exit(PcmDevice *pcm, SampleEncoding encoding, uint32_t
     snd_pcm_hw_params_set_period_size_near(handle, params, &period, nullptr);
     snd_pcm_uframes_t buffer = BUFFER_REQUEST;
     snd_pcm_hw_params_set_buffer_size_near(handle, params, &buffer);
-    configured_or_exit(snd_pcm_hw_params(handle, params), "Unable to set hardware parameters: %s\n%s");
+    configured_or_exit(snd_pcm_hw_params(handle, params),
+                       "Unable to set hardware parameters: %s\n%s");
     snd_pcm_hw_params_get_period_size(params, &period, nullptr);
     unsigned int granted = rate;
     snd_pcm_hw_params_get_rate(params, &granted, nullptr);

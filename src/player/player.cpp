@@ -48,8 +48,8 @@ void probe_or_exit(Player *p)
     WaveAttributes &c = p->caller;
     GetAttributes(p->fileName, c.rate, c.bytesPerSample, c.channels, c.dataOffset, c.length,
                   &p->wave.format, &p->markers);
-    p->wave = WaveFields{*c.rate, *c.bytesPerSample, *c.channels, *c.dataOffset, *c.length,
-                         p->wave.format};
+    p->wave = WaveFields{*c.rate,       *c.bytesPerSample, *c.channels,
+                         *c.dataOffset, *c.length,         p->wave.format};
     tell_marker_problems(p);
 }
 
@@ -97,7 +97,8 @@ void allocate_period_buffer_or_exit(Player *p)
     if (p->period > 0 && bytes <= LARGEST_BUFFER)
         p->buffer = static_cast<unsigned char *>(std::calloc(bytes, 1));
     if (p->buffer == nullptr)
-        exit_with_message(stderr, 1, "Unable to allocate a period buffer of %u frames\n", p->period);
+        exit_with_message(stderr, 1, "Unable to allocate a period buffer of %u frames\n",
+                          p->period);
     p->bufferBytes = static_cast<uint32_t>(bytes);
 }
 
@@ -108,19 +109,22 @@ SampleEncoding playable_encoding_or_exit(const WaveFields &w)
 {
     SampleEncoding encoding = sample_encoding(w.format);
     if (encoding == ENCODING_NONE && !tag_is_played(w.format.tag))
-        exit_with_message(stdout, 2,
-                          "Can't play this wave file: its samples are encoded as format 0x%04x; only "
-                          "PCM, floating-point, A-law and mu-law samples are supported!\n",
-                          w.format.tag);
+        exit_with_message(
+            stdout, 2,
+            "Can't play this wave file: its samples are encoded as format 0x%04x; only "
+            "PCM, floating-point, A-law and mu-law samples are supported!\n",
+            w.format.tag);
     if (encoding == ENCODING_NONE)
-        exit_with_message(stdout, 2, "Can't play this wave file: format 0x%04x has no %u-bit samples!\n",
+        exit_with_message(stdout, 2,
+                          "Can't play this wave file: format 0x%04x has no %u-bit samples!\n",
                           w.format.tag, w.format.bitsPerSample);
     uint32_t frameBytes = w.channels * w.bytesPerSample;
     if (w.format.blockAlign != frameBytes)
-        exit_with_message(stdout, 2,
-                          "Can't play this wave file: its frames are %u bytes long (block align), but "
-                          "%u channels of %u bytes make %u!\n",
-                          w.format.blockAlign, w.channels, w.bytesPerSample, frameBytes);
+        exit_with_message(
+            stdout, 2,
+            "Can't play this wave file: its frames are %u bytes long (block align), but "
+            "%u channels of %u bytes make %u!\n",
+            w.format.blockAlign, w.channels, w.bytesPerSample, frameBytes);
     if (w.rate == 0)
         exit_with_message(stdout, 2, "Can't play this wave file: its sample rate is 0!\n");
     return encoding;
@@ -204,7 +208,8 @@ void start_up_or_exit(Player *p, const char *deviceName, const FirstSelection &f
 void unchanged_or_exit(bool unchanged, const char *what)
 {
     if (!unchanged)
-        exit_with_message(stdout, 1, "WARNING: Wavefile %s has changed!  Restart the program.\n", what);
+        exit_with_message(stdout, 1, "WARNING: Wavefile %s has changed!  Restart the program.\n",
+                          what);
 }
 
 // Probes the file again and holds it to the first probe: a changed rate,

@@ -20,24 +20,24 @@ struct WaveAttributes {
 
 struct Player {
     const char *fileName;
-    WaveAttributes caller; // the caller's five variables, which every probe writes
-    WaveFields wave;       // the same values and the encoding, as the latest probe found them
-    MarkerList markers;    // the file's markers, as the latest probe found them
+    WaveAttributes caller;       // the caller's five variables, which every probe writes
+    WaveFields wave;             // the same values and the encoding, as the latest probe found them
+    MarkerList markers;          // the file's markers, as the latest probe found them
     uint32_t markerProblemsTold; // what was last said about them
-    WaveFields baseline;   // the first probe's, which every later probe is held to
-    std::FILE *data;       // the read handle all samples come through
+    WaveFields baseline;         // the first probe's, which every later probe is held to
+    std::FILE *data;             // the read handle all samples come through
     PcmDevice *pcm;
     uint32_t period;       // frames per period, as the device granted
     unsigned char *buffer; // one period of the file's frames
     uint32_t bufferBytes;
-    unsigned char silence; // the byte that fills a period the data doesn't
+    unsigned char silence;   // the byte that fills a period the data doesn't
     SampleEncoding encoding; // the file's samples
     SampleEncoding played;   // as the device takes them: converted if they differ
     ChannelRoute route;      // the file's channels in the device's order
     Selection selection;
     int32_t loops;
     int32_t showClock;
-    int32_t nudge;         // frames that the nudge commands move by
-    char *commandText;     // COMMAND_TEXT_SIZE bytes
+    int32_t nudge;     // frames that the nudge commands move by
+    char *commandText; // COMMAND_TEXT_SIZE bytes
     int32_t commandGiven;
 };

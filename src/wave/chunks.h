@@ -33,10 +33,10 @@ constexpr int DS64_SIZES = 8;
 
 struct ChunkWalk {
     const ByteSource *src;
-    uint64_t next;  // where the next chunk header lies
-    bool wide;      // RF64 or BW64: sizes of 0xFFFFFFFF are looked up in ds64
-    bool ended;     // a data chunk ran past the end: no chunk follows it
-    uint32_t seen;  // chunks read so far
+    uint64_t next; // where the next chunk header lies
+    bool wide;     // RF64 or BW64: sizes of 0xFFFFFFFF are looked up in ds64
+    bool ended;    // a data chunk ran past the end: no chunk follows it
+    uint32_t seen; // chunks read so far
     uint64_t dataSize;
     uint32_t tableSize;
     struct {

@@ -15,7 +15,7 @@ struct Marker {
     bool cuePoint;     // false for a sampler loop that starts at no cue point
     uint32_t position; // its first frame
     uint32_t end;
-    bool region;       // the file gave the stretch's length (ltxt, smpl)
+    bool region; // the file gave the stretch's length (ltxt, smpl)
     char label[MARKER_LABEL_SIZE];
 };
 

@@ -25,7 +25,8 @@ uint32_t find_even(const unsigned char *head, uint32_t headBytes, const char *id
     if (headBytes < idLen)
         return NOT_FOUND;
     // Candidates end where the identifier no longer fits, or after 131072.
-    uint32_t last = headBytes - idLen < PROBE_LAST_POSITION ? headBytes - idLen : PROBE_LAST_POSITION;
+    uint32_t last =
+        headBytes - idLen < PROBE_LAST_POSITION ? headBytes - idLen : PROBE_LAST_POSITION;
     const auto first = static_cast<unsigned char>(id[0]);
     uint32_t p = 2;
     while (p <= last) {
@@ -196,8 +197,7 @@ void probe_ok_or_exit(ProbeResult result)
 } // namespace
 
 void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, uint32_t *channels,
-                   uint32_t *dataOffset, uint32_t *length, WaveFormat *format,
-                   MarkerList *markers)
+                   uint32_t *dataOffset, uint32_t *length, WaveFormat *format, MarkerList *markers)
 {
     OpenFailure failure = OPEN_MISSING;
     std::FILE *f = open_regular_file(path, &failure);

@@ -31,7 +31,7 @@ enum ProbeResult {
 struct WaveFormat {
     uint32_t tag;
     uint32_t bitsPerSample;
-    uint32_t blockAlign; // bytes per frame, as the header gives them
+    uint32_t blockAlign;  // bytes per frame, as the header gives them
     uint32_t channelMask; // an extensible chunk's speaker positions; 0: none given
 };
 
@@ -40,8 +40,8 @@ struct WaveFields {
     uint32_t rate;           // frames per second
     uint32_t bytesPerSample; // bits per sample / 8
     uint32_t channels;
-    uint32_t dataOffset;     // byte position of the first sample
-    uint32_t length;         // whole frames present in the file
+    uint32_t dataOffset; // byte position of the first sample
+    uint32_t length;     // whole frames present in the file
     WaveFormat format;
 };
 

@@ -41,10 +41,14 @@ const struct {
     snd_pcm_format_t format;
     const char *name;
     unsigned int width;
-} FORMATS[] = {{SND_PCM_FORMAT_U8, "U8", 1},           {SND_PCM_FORMAT_S16_LE, "S16_LE", 2},
-               {SND_PCM_FORMAT_S24_3LE, "S24_3LE", 3}, {SND_PCM_FORMAT_S32_LE, "S32_LE", 4},
-               {SND_PCM_FORMAT_FLOAT_LE, "FLOAT_LE", 4}, {SND_PCM_FORMAT_FLOAT64_LE, "FLOAT64_LE", 8},
-               {SND_PCM_FORMAT_A_LAW, "A_LAW", 1},     {SND_PCM_FORMAT_MU_LAW, "MU_LAW", 1}};
+} FORMATS[] = {{SND_PCM_FORMAT_U8, "U8", 1},
+               {SND_PCM_FORMAT_S16_LE, "S16_LE", 2},
+               {SND_PCM_FORMAT_S24_3LE, "S24_3LE", 3},
+               {SND_PCM_FORMAT_S32_LE, "S32_LE", 4},
+               {SND_PCM_FORMAT_FLOAT_LE, "FLOAT_LE", 4},
+               {SND_PCM_FORMAT_FLOAT64_LE, "FLOAT64_LE", 8},
+               {SND_PCM_FORMAT_A_LAW, "A_LAW", 1},
+               {SND_PCM_FORMAT_MU_LAW, "MU_LAW", 1}};
 
 FakeState state;
 
@@ -62,9 +66,9 @@ std::string setting(const char *name)
 
 void read_knobs()
 {
-    knobs = Knobs{setting("CUEDECK_FAKE_FAIL"),   setting("CUEDECK_FAKE_LOG"),
-                  setting("CUEDECK_FAKE_WRITES"), setting("CUEDECK_FAKE_REFUSE"),
-                  setting("CUEDECK_FAKE_RATE"),   setting("CUEDECK_FAKE_PERIOD"),
+    knobs = Knobs{setting("CUEDECK_FAKE_FAIL"),     setting("CUEDECK_FAKE_LOG"),
+                  setting("CUEDECK_FAKE_WRITES"),   setting("CUEDECK_FAKE_REFUSE"),
+                  setting("CUEDECK_FAKE_RATE"),     setting("CUEDECK_FAKE_PERIOD"),
                   setting("CUEDECK_FAKE_DELAY_MS"), setting("CUEDECK_FAKE_OUT"),
                   setting("CUEDECK_FAKE_RECOVER")};
 }
@@ -107,8 +111,8 @@ std::string scripted_write(int number)
 const struct {
     const char *name;
     int value;
-} ERRORS[] = {{"EPIPE", EPIPE}, {"ESTRPIPE", ESTRPIPE}, {"EINTR", EINTR}, {"EAGAIN", EAGAIN},
-              {"ENODEV", ENODEV}, {"EIO", EIO}, {"EBADFD", EBADFD}};
+} ERRORS[] = {{"EPIPE", EPIPE},   {"ESTRPIPE", ESTRPIPE}, {"EINTR", EINTR},  {"EAGAIN", EAGAIN},
+              {"ENODEV", ENODEV}, {"EIO", EIO},           {"EBADFD", EBADFD}};
 
 int error_named(const std::string &name)
 {
@@ -165,8 +169,8 @@ int snd_pcm_hw_params_set_format(snd_pcm_t *, snd_pcm_hw_params_t *, snd_pcm_for
 {
     log_line(std::string("format ") + snd_pcm_format_name(format));
     std::string refused = "," + knobs.refuse + ",";
-    if (fails("format") || refused.find(std::string(",") + snd_pcm_format_name(format) + ",") !=
-                               std::string::npos)
+    if (fails("format") ||
+        refused.find(std::string(",") + snd_pcm_format_name(format) + ",") != std::string::npos)
         return -EINVAL;
     for (const auto &f : FORMATS) {
         if (f.format == format)

@@ -88,7 +88,8 @@ TEST(Probe, CanonicalHeadersOfBothWidths)
     };
     for (const Case &c : cases) {
         WaveFields w{};
-        ASSERT_EQ(probe(canonical(c.channels, c.rate, c.bits, c.dataSize, c.dataSize), &w), PROBE_OK);
+        ASSERT_EQ(probe(canonical(c.channels, c.rate, c.bits, c.dataSize, c.dataSize), &w),
+                  PROBE_OK);
         EXPECT_EQ(w.channels, c.want.channels);
         EXPECT_EQ(w.bytesPerSample, c.want.bytesPerSample);
         EXPECT_EQ(w.rate, c.want.rate);
@@ -120,7 +121,7 @@ TEST(Probe, WalkedListTakesItsDataChunkAndTheScanTheFirstEvenData)
     put(b, 36, "LIST");
     put_le(b, 40, 12, 4);
     put(b, 44, "xx");
-    put_data(b, 46, 8);  // "data" at an even position inside the LIST text
+    put_data(b, 46, 8); // "data" at an even position inside the LIST text
     put_data(b, 56, 8);
     b.resize(72, 0);
     WaveFields w{};
@@ -222,8 +223,8 @@ TEST(Probe, WalkTakesSizesFromDs64AndGivesUpOnEndlessLists)
     put(rf, 8, "WAVE");
     put(rf, 12, "ds64");
     put_le(rf, 16, 40, 4);
-    put_le(rf, 28, 8, 4);  // the data's 64-bit size, low half
-    put_le(rf, 44, 1, 4);  // one table entry
+    put_le(rf, 28, 8, 4); // the data's 64-bit size, low half
+    put_le(rf, 44, 1, 4); // one table entry
     put(rf, 48, "JUNK");
     put_le(rf, 52, 100, 4);
     put_format(rf, 60, 1, 8000, 16);
