@@ -1,7 +1,6 @@
 #include "player/pcm.h"
 
 #include <alsa/asoundlib.h>
-#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -27,7 +26,7 @@ struct PcmDevice {
     bool callRunning;
     bool dropWanted; // a stopped play's queued audio still to be dropped
     int recoverErr;  // the error a recovery call clears; 0 for a drop
-    std::atomic<int> callResult;
+    int callResult;  // written and read with __atomic builtins across the threads
     int callDone[2];
     // When every frame written will have played: the last write's end
     // plus a buffer's time.
@@ -161,9 +160,10 @@ void *control_call(void *device)
     auto *pcm = static_cast<PcmDevice *>(device);
     if (pcm->recoverErr == 0) {
         snd_pcm_drop(pcm->handle);
-        pcm->callResult = snd_pcm_prepare(pcm->handle);
+        __atomic_store_n(&pcm->callResult, snd_pcm_prepare(pcm->handle), __ATOMIC_RELEASE);
     } else {
-        pcm->callResult = snd_pcm_recover(pcm->handle, pcm->recoverErr, 1);
+        __atomic_store_n(&pcm->callResult, snd_pcm_recover(pcm->handle, pcm->recoverErr, 1),
+                         __ATOMIC_RELEASE);
     }
     char done = 0;
     if (write(pcm->callDone[1], &done, 1) < 0)
@@ -196,6 +196,8 @@ void start_control_call(PcmDevice *pcm, int recoverErr)
 // False when stoppable and pcm_abort ended the wait first.
 bool control_call_done(PcmDevice *pcm, bool stoppable)
 {
+    if (!pcm->callRunning)
+        return true;
     sigset_t interrupt;
     sigset_t before;
     sigemptyset(&interrupt);
@@ -245,7 +247,7 @@ bool recovered_or_exit(PcmDevice *pcm, int err)
     }
     if (!control_call_made(pcm, err, true))
         return false;
-    alsa_ok_or_exit(pcm->callResult, WRITE_FAILED);
+    alsa_ok_or_exit(__atomic_load_n(&pcm->callResult, __ATOMIC_ACQUIRE), WRITE_FAILED);
     return true;
 }
 
@@ -343,7 +345,13 @@ int pcm_open(const char *deviceName, PcmDevice **pcm)
     int rc = snd_pcm_open(&handle, deviceName, SND_PCM_STREAM_PLAYBACK, 0);
     if (rc < 0)
         return rc;
-    auto *device = new PcmDevice{};
+    // Allocated with calloc, as all the program's memory: it needs no C++
+    // runtime library.
+    auto *device = static_cast<PcmDevice *>(std::calloc(1, sizeof(PcmDevice)));
+    if (device == nullptr) {
+        snd_pcm_close(handle);
+        return -ENOMEM;
+    }
     device->handle = handle;
     std::snprintf(device->name, sizeof device->name, "%s", deviceName);
     if (pipe(device->callDone) != 0)
@@ -448,5 +456,5 @@ void pcm_drain_and_close_or_exit(PcmDevice *pcm)
         if (fd >= 0)
             close(fd);
     }
-    delete pcm;
+    std::free(pcm);
 }

@@ -30,8 +30,11 @@ size_t read_period(Player *p, int64_t pos, PlayNotes *notes)
     int64_t frames = framesLeft < p->period ? framesLeft : p->period;
     size_t samples = 0;
     if (frames > 0) {
-        // off_t has 64 bits (_FILE_OFFSET_BITS), also where long has 32.
-        fseeko(p->data, static_cast<off_t>(w.dataOffset) + pos * frameBytes, SEEK_SET);
+        // off_t has 64 bits (_FILE_OFFSET_BITS), also where long has 32. The
+        // stream knows where it stands: a pass's next period needs no seek.
+        off_t at = static_cast<off_t>(w.dataOffset) + pos * frameBytes;
+        if (ftello(p->data) != at)
+            fseeko(p->data, at, SEEK_SET);
         size_t want = static_cast<size_t>(frames) * w.channels;
         samples = std::fread(p->buffer, w.bytesPerSample, want, p->data);
         if (samples < want) {
