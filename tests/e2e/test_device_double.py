@@ -105,6 +105,29 @@ class DeviceDouble(CuedeckCase):
                 self.assertEqual(self.played(self.out)[:len(played)], played)
                 self.assertIn("format " + name, self.calls())
 
+    def test_channels_go_out_in_the_devices_order(self):
+        # The double tells no channel map: ALSA's usual order, where there is one.
+        usual = ("Warning: the device tells no channel map; the %d channels are sent in ALSA's usual "
+                 "order (FL FR RL RR FC LFE SL SR)\n")
+        rows = [  # channels, mask (3: none that fits), where each of the file's channels goes, stderr
+            (6, 3, (1, 2, 5, 6, 3, 4), usual % 6),
+            (6, 0x60F, (1, 2, 5, 6, 3, 4), usual % 6),  # side speakers for the rear ones
+            (5, 3, (1, 2, 4, 5, 3), usual % 5),
+            (8, 3, (1, 2, 5, 6, 3, 4, 7, 8), usual % 8),
+            (4, 0x107, (1, 2, 3, 4), usual % 4 + "Warning: the device's channels are for other speakers "
+             "than the file's; they are sent in the file's order\n"),
+            (3, 3, (1, 2, 3), "Warning: the device tells no channel map; the 3 channels are sent in "
+             "the file's order\n"),
+        ]
+        for channels, mask, order, err in rows:
+            with self.subTest(channels=channels, mask=mask):
+                self.fresh()
+                frame = struct.pack("<%dh" % channels, *range(1, channels + 1))
+                self.wav(channels=channels, data=frame * 10, extensible=True, mask=mask)
+                r = self.run_fake("d", "t.wav", 0, 0, "wx", 1, 0)
+                self.assertEqual((r.rc, r.err), (0, err))
+                self.assertEqual(self.played(self.out)[:len(frame)], struct.pack("<%dh" % channels, *order))
+
     def test_other_period_grants(self):
         data = counter_data(3000, 1, 2)
         self.wav(data=data)
