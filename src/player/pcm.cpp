@@ -185,10 +185,13 @@ void start_control_call(PcmDevice *pcm, int recoverErr)
     bool started =
         pcm->callDone[0] >= 0 && pthread_create(&helper, nullptr, control_call, pcm) == 0;
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
-    if (started)
+    if (started) {
         pthread_detach(helper);
-    else
-        control_call(pcm);
+        return;
+    }
+    control_call(pcm);
+    // Without the pipe, nothing would tell the wait that the call is done.
+    pcm->callRunning = pcm->callDone[0] >= 0;
 }
 
 // Waits for the running control call. SIGINT is let in only inside the
