@@ -150,7 +150,7 @@ bool read_adtl_entry(const ByteSource *src, const Chunk *entry, MarkerList *list
 bool read_adtl(const ByteSource *src, const Chunk *c, MarkerList *list)
 {
     uint64_t end = c->at + 8 + c->size;
-    for (uint64_t at = c->at + 12; end - at >= 8;) {
+    for (uint64_t at = c->at + 12; at < end && end - at >= 8;) {
         unsigned char h[8];
         if (!read_exactly(src, at, h, sizeof h))
             return false;
