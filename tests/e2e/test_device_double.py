@@ -89,9 +89,10 @@ class DeviceDouble(CuedeckCase):
             import audioop  # the G.711 tables, as ALSA's plug converts with them
         except ImportError:
             self.skipTest("this Python has no audioop")
-        doubles = struct.pack("<4d", 0.5, -1 / 3, 1e-30, 1e300)
+        most = 3.4028234663852886e38  # the largest float
+        doubles = struct.pack("<6d", 0.5, -1 / 3, 1e-30, most, -most, 1e300)
         rows = [  # bits, format tag, the file's samples, as played, format played
-            (64, 3, doubles, struct.pack("<4f", *struct.unpack("<4d", doubles)[:3], float("inf")),
+            (64, 3, doubles, struct.pack("<6f", 0.5, -1 / 3, 1e-30, most, -most, float("inf")),
              "FLOAT_LE"),
             (8, 6, bytes(range(256)), audioop.alaw2lin(bytes(range(256)), 2), "S16_LE"),
             (8, 7, bytes(range(256)), audioop.ulaw2lin(bytes(range(256)), 2), "S16_LE"),
@@ -114,6 +115,7 @@ class DeviceDouble(CuedeckCase):
             (6, 0x60F, (1, 2, 5, 6, 3, 4), usual % 6),  # side speakers for the rear ones
             (5, 3, (1, 2, 4, 5, 3), usual % 5),
             (8, 3, (1, 2, 5, 6, 3, 4, 7, 8), usual % 8),
+            (4, 0x33, (1, 2, 3, 4), usual % 4),  # FL FR BL BR: a gap in the mask
             (4, 0x107, (1, 2, 3, 4), usual % 4 + "Warning: the device's channels are for other speakers "
              "than the file's; they are sent in the file's order\n"),
             (3, 3, (1, 2, 3), "Warning: the device tells no channel map; the 3 channels are sent in "

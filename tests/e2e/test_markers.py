@@ -74,7 +74,7 @@ class Markers(CuedeckCase):
                 riff = wav_bytes(rate=1000, data=data, before_data=before, after_data=after)
                 with open(self.path("t.wav"), "wb") as f:
                     f.write(rf64(riff, len(data)) if wide else riff)
-                words = "m c %d c 9 + p x\n" % select[0] if select else "m c + p x\n"
+                words = "m c %d c 9 c 0 + p x\n" % select[0] if select else "m c + p x\n"
                 r = self.run_cuedeck("null", "t.wav", 0, 0, " ", 1, 0, stdin=words.encode())
                 self.assertEqual((r.rc, r.err), (0, err))
                 self.assertIn(listed + "\n'i' to set in", r.out)
@@ -83,6 +83,7 @@ class Markers(CuedeckCase):
                 self.assertTrue(r.out.endswith("'+' to show additional commands\n\n"))  # after p
                 if select:
                     self.assertIn("Enter marker number.\nThere is no marker 9.\n", r.out)
+                    self.assertIn("Enter marker number.\nThere is no marker 0.\n", r.out)
                     self.assertIn("'p' to play with current settings: %s sec" % select[1], r.out)
                 self.fresh()
                 first, last, start, stop = play or (1, 2, 0, 0)
