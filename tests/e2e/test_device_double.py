@@ -30,6 +30,8 @@ class DeviceDouble(CuedeckCase):
             ({"fail": "format"}, 1, "Unable to set playback format: Invalid argument\n(The device "
              "takes no S24_3LE samples; plug:default converts them.)\n"),
             ({"fail": "hw"}, 1, "Unable to set hardware parameters: Invalid argument\n" + PLUG_HINT),
+            ({"channels": "2-8"}, 1, "Unable to set the channel count to 1: the device takes 2 to 8\n" +
+             PLUG_HINT),
             ({"fail": "open"}, 1, "unable to open pcm device: Invalid argument\n"),
             ({"fail": "drain"}, 1, "Unable to write to the playback device: Input/output error\n"),
             ({"rate": 48000}, 0, "Warning: the device plays at 48000 Hz, not at the file's 44100 Hz: "

@@ -14,6 +14,7 @@
 //   CUEDECK_FAKE_RECOVER  "fail": snd_pcm_recover can't clear any error
 //   CUEDECK_FAKE_REFUSE   sample formats the device refuses, by ALSA's names,
 //                         comma-separated
+//   CUEDECK_FAKE_CHANNELS "MIN-MAX": the channel counts the device takes
 //   CUEDECK_FAKE_PERIOD   the period to grant (default: the request)
 //   CUEDECK_FAKE_RATE     the rate to grant (default: the request)
 //   CUEDECK_FAKE_DELAY_MS milliseconds each write takes, like a paced device
@@ -54,7 +55,7 @@ FakeState state;
 
 // The knobs, read once, when the device is opened.
 struct Knobs {
-    std::string fail, log, writes, refuse, rate, period, delayMs, out, recover;
+    std::string fail, log, writes, refuse, rate, period, delayMs, out, recover, channels;
 };
 Knobs knobs;
 
@@ -70,7 +71,7 @@ void read_knobs()
                   setting("CUEDECK_FAKE_WRITES"),   setting("CUEDECK_FAKE_REFUSE"),
                   setting("CUEDECK_FAKE_RATE"),     setting("CUEDECK_FAKE_PERIOD"),
                   setting("CUEDECK_FAKE_DELAY_MS"), setting("CUEDECK_FAKE_OUT"),
-                  setting("CUEDECK_FAKE_RECOVER")};
+                  setting("CUEDECK_FAKE_RECOVER"),  setting("CUEDECK_FAKE_CHANNELS")};
 }
 
 bool fails(const char *call)
@@ -179,22 +180,38 @@ int snd_pcm_hw_params_set_format(snd_pcm_t *, snd_pcm_hw_params_t *, snd_pcm_for
     return 0;
 }
 
+// The channel counts the device takes: CUEDECK_FAKE_CHANNELS "MIN-MAX", else any.
+unsigned int fewest_channels()
+{
+    return knobs.channels.empty() ? 1 : static_cast<unsigned int>(std::stoul(knobs.channels));
+}
+
+unsigned int most_channels()
+{
+    size_t dash = knobs.channels.find('-');
+    return dash == std::string::npos
+               ? 64
+               : static_cast<unsigned int>(std::stoul(knobs.channels.substr(dash + 1)));
+}
+
 int snd_pcm_hw_params_set_channels(snd_pcm_t *, snd_pcm_hw_params_t *, unsigned int channels)
 {
     log_line("channels " + std::to_string(channels));
+    if (channels < fewest_channels() || channels > most_channels())
+        return -EINVAL;
     state.channels = channels;
     return 0;
 }
 
 int snd_pcm_hw_params_get_channels_min(const snd_pcm_hw_params_t *, unsigned int *channels)
 {
-    *channels = state.channels;
+    *channels = fewest_channels();
     return 0;
 }
 
 int snd_pcm_hw_params_get_channels_max(const snd_pcm_hw_params_t *, unsigned int *channels)
 {
-    *channels = state.channels;
+    *channels = most_channels();
     return 0;
 }
 
