@@ -112,25 +112,31 @@ class DeviceDouble(CuedeckCase):
         # The double tells no channel map: ALSA's usual order, where there is one.
         usual = ("Warning: the device tells no channel map; the %d channels are sent in ALSA's usual "
                  "order (FL FR RL RR FC LFE SL SR)\n")
-        rows = [  # channels, mask (3: none that fits), where each of the file's channels goes, stderr
-            (6, 3, (1, 2, 5, 6, 3, 4), usual % 6),
-            (6, 0x60F, (1, 2, 5, 6, 3, 4), usual % 6),  # side speakers for the rear ones
-            (5, 3, (1, 2, 4, 5, 3), usual % 5),
-            (8, 3, (1, 2, 5, 6, 3, 4, 7, 8), usual % 8),
-            (4, 0x33, (1, 2, 3, 4), usual % 4),  # FL FR BL BR: a gap in the mask
-            (4, 0x107, (1, 2, 3, 4), usual % 4 + "Warning: the device's channels are for other speakers "
-             "than the file's; they are sent in the file's order\n"),
-            (3, 3, (1, 2, 3), "Warning: the device tells no channel map; the 3 channels are sent in "
-             "the file's order\n"),
+        rows = [  # channels, mask (3: none that fits), the device's map, where each of the file's
+            # channels goes, stderr
+            (6, 3, "", (1, 2, 5, 6, 3, 4), usual % 6),
+            (6, 0x60F, "", (1, 2, 5, 6, 3, 4), usual % 6),  # side speakers for the rear ones
+            (5, 3, "", (1, 2, 4, 5, 3), usual % 5),
+            (8, 3, "", (1, 2, 5, 6, 3, 4, 7, 8), usual % 8),
+            (4, 0x33, "", (1, 2, 3, 4), usual % 4),  # FL FR BL BR: a gap in the mask
+            (4, 0x107, "", (1, 2, 3, 4), usual % 4 + "Warning: the device's channels are for other "
+             "speakers than the file's; they are sent in the file's order\n"),
+            (3, 3, "", (1, 2, 3), "Warning: the device tells no channel map; the 3 channels are sent "
+             "in the file's order\n"),
+            # ALSA's positions: FL 3, FR 4, RL 5, RR 6, FC 7, LFE 8, SL 10, SR 11, TRR 20.
+            (6, 0x2020F, "take", (1, 2, 3, 4, 5, 6), ""),
+            (6, 3, "tell:7,3,4,5,6,8", (3, 1, 2, 5, 6, 4), ""),
         ]
-        for channels, mask, order, err in rows:
-            with self.subTest(channels=channels, mask=mask):
+        for channels, mask, chmap, order, err in rows:
+            with self.subTest(channels=channels, mask=mask, chmap=chmap):
                 self.fresh()
                 frame = struct.pack("<%dh" % channels, *range(1, channels + 1))
                 self.wav(channels=channels, data=frame * 10, extensible=True, mask=mask)
-                r = self.run_fake("d", "t.wav", 0, 0, "wx", 1, 0)
+                r = self.run_fake("d", "t.wav", 0, 0, "wx", 1, 0, chmap=chmap)
                 self.assertEqual((r.rc, r.err), (0, err))
                 self.assertEqual(self.played(self.out)[:len(frame)], struct.pack("<%dh" % channels, *order))
+                if chmap == "take":
+                    self.assertIn("chmap 3 4 7 8 10 20", self.calls())
 
     def test_other_period_grants(self):
         data = counter_data(3000, 1, 2)

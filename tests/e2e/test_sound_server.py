@@ -200,11 +200,11 @@ class SoundServer(CuedeckCase):
         # before the stop comes with it. (What the server itself held when
         # it was stopped, it plays as it resumes, before it drops it.)
         self.wait_until_quiet()
-        s.send("nn 0 l 1 o 0.55 p\n")
+        s.send("nn 0 l 1 o 0.6 p\n")
         s.expect("Current Nudge Amount = 500 samples")
-        s.expect(play_header("0.50", "0.55"))
-        s.expect(menu("0.50", "0.55"))
-        self.assertHeardInOrder(model_pass(data, FRAME_BYTES, RATE // 2, 55 * RATE // 100))
+        s.expect(play_header("0.50", "0.60"))
+        s.expect(menu("0.50", "0.60"))
+        self.assertHeardInOrder(model_pass(data, FRAME_BYTES, RATE // 2, 6 * RATE // 10))
         # Back at the menu, Ctrl-C ends the program again.
         s.proc.send_signal(signal.SIGINT)
         rc, out = s.finish()

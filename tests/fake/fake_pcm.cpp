@@ -15,6 +15,7 @@
 //   CUEDECK_FAKE_REFUSE   sample formats the device refuses, by ALSA's names,
 //                         comma-separated
 //   CUEDECK_FAKE_CHANNELS "MIN-MAX": the channel counts the device takes
+//   CUEDECK_FAKE_CHMAP    "take" or "tell:P,P,...": see snd_pcm_set_chmap
 //   CUEDECK_FAKE_PERIOD   the period to grant (default: the request)
 //   CUEDECK_FAKE_RATE     the rate to grant (default: the request)
 //   CUEDECK_FAKE_DELAY_MS milliseconds each write takes, like a paced device
@@ -55,7 +56,7 @@ FakeState state;
 
 // The knobs, read once, when the device is opened.
 struct Knobs {
-    std::string fail, log, writes, refuse, rate, period, delayMs, out, recover, channels;
+    std::string fail, log, writes, refuse, rate, period, delayMs, out, recover, channels, chmap;
 };
 Knobs knobs;
 
@@ -71,7 +72,8 @@ void read_knobs()
                   setting("CUEDECK_FAKE_WRITES"),   setting("CUEDECK_FAKE_REFUSE"),
                   setting("CUEDECK_FAKE_RATE"),     setting("CUEDECK_FAKE_PERIOD"),
                   setting("CUEDECK_FAKE_DELAY_MS"), setting("CUEDECK_FAKE_OUT"),
-                  setting("CUEDECK_FAKE_RECOVER"),  setting("CUEDECK_FAKE_CHANNELS")};
+                  setting("CUEDECK_FAKE_RECOVER"),  setting("CUEDECK_FAKE_CHANNELS"),
+                  setting("CUEDECK_FAKE_CHMAP")};
 }
 
 bool fails(const char *call)
@@ -336,15 +338,31 @@ int snd_pcm_close(snd_pcm_t *)
     return 0;
 }
 
-// A device that keeps its channels' order to itself, as most plugins do.
-int snd_pcm_set_chmap(snd_pcm_t *, const snd_pcm_chmap_t *)
+// CUEDECK_FAKE_CHMAP "take": the device takes any channel map (logged by
+// ALSA's position numbers); "tell:P,P,...": it keeps this map of its own.
+// Without it the device keeps its order to itself, as most plugins do.
+int snd_pcm_set_chmap(snd_pcm_t *, const snd_pcm_chmap_t *map)
 {
-    return -ENXIO;
+    if (knobs.chmap != "take")
+        return -ENXIO;
+    std::string line = "chmap";
+    for (unsigned int c = 0; c < map->channels; ++c)
+        line += " " + std::to_string(map->pos[c]);
+    log_line(line);
+    return 0;
 }
 
 snd_pcm_chmap_t *snd_pcm_get_chmap(snd_pcm_t *)
 {
-    return nullptr;
+    if (knobs.chmap.compare(0, 5, "tell:") != 0)
+        return nullptr;
+    std::string list = knobs.chmap.substr(5) + ",";
+    auto *map = static_cast<snd_pcm_chmap_t *>(
+        std::calloc(1, sizeof(snd_pcm_chmap_t) + 64 * sizeof(unsigned int)));
+    for (size_t at = 0, comma; (comma = list.find(',', at)) != std::string::npos; at = comma + 1)
+        map->pos[map->channels++] =
+            static_cast<unsigned int>(std::stoul(list.substr(at, comma - at)));
+    return map;
 }
 
 const char *snd_strerror(int err)
