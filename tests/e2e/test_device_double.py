@@ -155,8 +155,13 @@ class DeviceDouble(CuedeckCase):
         # Also when the write was waiting for a stalled device (300 ms): the
         # drop runs beside the menu, and the next write waits for it.
         self.wav(rate=8000, frames=200000)
-        for writes, wait in (("", 0.05), ("1=slow", 0.15)):
-            with self.subTest(writes=writes):
+        rows = [  # the writes, when Ctrl-C comes, the words after it, the last calls
+            ("", 0.05, "o 0.05 px\n", ["drop", "prepare", "write 400", "drain", "close"]),
+            ("1=slow", 0.15, "o 0.05 px\n", ["drop", "prepare", "write 400", "drain", "close"]),
+            ("", 0.05, "x\n", ["write 400", "drop", "prepare", "drain", "close"]),  # dropped first
+        ]
+        for writes, wait, words, last in rows:
+            with self.subTest(writes=writes, words=words):
                 self.fresh()
                 s = Session(self, "d", "t.wav", 0, 0, "p", 1, 1,
                             fake={"period": 400, "delay_ms": 5, "writes": writes})
@@ -165,10 +170,10 @@ class DeviceDouble(CuedeckCase):
                 s.proc.send_signal(signal.SIGINT)
                 s.expect(menu("0.00", "25.00"))
                 # The next play, not stoppable, plays; then the drain.
-                s.send("o 0.05 px\n")
+                s.send(words)
                 rc, out = s.finish()
                 self.assertEqual(rc, 0)
-                self.assertEqual(self.calls()[-5:], ["drop", "prepare", "write 400", "drain", "close"])
+                self.assertEqual(self.calls()[-5:], last)
 
     def test_an_ignored_ctrl_c_stays_ignored(self):
         # A background job's SIGINT is ignored: a menu play goes on to its end.

@@ -42,12 +42,12 @@ class ChangesDuringAPlay(CuedeckCase):
     def test_cut_short_during_a_scripted_play(self):
         s = Session(self, "d", "t.wav", 0, 0, "wx", 2, 1, fake=PACED)
         s.expect("\rclock = 0.50 sec")
-        os.truncate(self.path("t.wav"), 44 + 2 * FRAMES // 2)
+        os.truncate(self.path("t.wav"), 44 + 2 * 20500)  # inside a period
         err = s.proc.stderr.read().decode()
         rc, out = s.finish()
-        self.assertEqual((rc, err), (1, "The file called t.wav ended at frame 20000 during the play!\n"))
+        self.assertEqual((rc, err), (1, "The file called t.wav ended at frame 20500 during the play!\n"))
         self.assertTrue(out.endswith("\n") and "Loops remaining: 0" not in out)
-        self.assertEqual(self.played(self.out), self.data[:FRAMES])
+        self.assertEqual(self.played(self.out), self.data[:2 * 20500] + bytes(2 * 500))
 
     def replace(self, path, content):
         with open(path + ".new", "wb") as f:

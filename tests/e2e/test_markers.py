@@ -56,18 +56,21 @@ class Markers(CuedeckCase):
             # "#a" "#b" and the frames they play, standard error
             (cue((1, 2000), (2, 6000), (3, 4000), (4, 8000)),  # out of order
              adtl(labl(1, b"Intro"), note(1, b"Not this"), ltxt(1, 1500), ltxt(2, 3000),
-                  labl(2, b"Verse\x1b[0m"), labl(3, long), labl(9, b"No such point"),
+                  labl(2, b"Verse one\x1b[0m"), labl(3, long), labl(9, b"No such point"),
                   note(4, b"Outro")), False,  # 71 bytes make an odd-sized labl
-             listing((2, 1.5, "Intro"), (4, 2, "L" * 63), (6, 3, "Verse?[0m"), (8, 2, "Outro")),
+             listing((2, 1.5, "Intro"), (4, 2, "L" * 63), (6, 3, "Verse one?[0m"), (8, 2, "Outro")),
              (2, "4.00 to 6.00"), (1, 3, 2000, 6000), ""),
             # After the data, in RF64; one loop starts at a point, one alone.
-            (b"", cue((1, 1000), (2, 12000)) + smpl((1000, 1999), (5000, 5000)), True,
+            (b"", cue((2, 12000), (1, 1000)) + smpl((1000, 1999), (5000, 5000)), True,
              listing((1, 1, ""), (5, 0.001, "loop")), (2, "5.00 to 5.00"), (1, 2, 1000, 5000),
              "Warning: markers past the end of the samples of t.wav are left out\n"),
             (cue((1, 1000), (2, 3000), cut=4), b"", False, "\nThis file has no markers.\n", None,
              None, BROKEN),
-            (cue((1, 1000)), smpl((1000, 1999), (3000, 3999))[:-24], False,
-             "\nThis file has no markers.\n", None, None, BROKEN),
+            # A loop count with no room for its loops; a chunk the file's end cuts.
+            (cue((1, 1000)), smpl((1000, 1999)).replace(le(1) + le(0) * 3, le(2) + le(0) * 3, 1),
+             False, "\nThis file has no markers.\n", None, None, BROKEN),
+            (b"", cue((1, 1000), (2, 3000))[:-10], False, "\nThis file has no markers.\n", None, None,
+             BROKEN),
         ]
         for before, after, wide, listed, select, play, err in rows:
             with self.subTest(listed=listed[:40], wide=wide):
@@ -93,3 +96,6 @@ class Markers(CuedeckCase):
                 self.assertPlayed(model_pass(data, 2, start, stop) if play else b"")
         r = self.run_cuedeck(self.device, "t.wav", "#0", 0, "px")
         self.assertEqual((r.rc, r.out), (2, "There is no marker 0 in t.wav!\n"))
+        self.wav(rate=1000, data=data, before_data=cue(*((i, i) for i in range(1, 1001))))
+        r = self.run_cuedeck("null", "t.wav", 0, 0, "x")
+        self.assertEqual(r.err, "Warning: only the first 999 markers of t.wav are kept\n")
