@@ -63,7 +63,7 @@ class WholeFile(CuedeckCase):
         data = counter_data(5000, 2, 2) + b"\x01"  # a partial frame at the end
         self.wav(channels=2, data=data, data_size=0xFFFFFFFF)
         r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 1, 0)
-        self.assertEqual(r.out, play_header("0.00", "0.11") + "\n")
+        self.assertEqual((r.out, r.err), (play_header("0.00", "0.11") + "\n", ""))
         self.assertPlayed(model_pass(data[:20000], 4, 0, 5000))
 
     def test_clock_lines(self):

@@ -54,15 +54,17 @@ class Markers(CuedeckCase):
         long = b"L" * 70
         rows = [  # chunks before and after the data, RF64, "m" lists, "c" N and its stretch,
             # "#a" "#b" and the frames they play, standard error
-            (cue((1, 2000), (2, 6000), (3, 4000), (4, 8000)),  # out of order
-             adtl(labl(1, b"Intro"), note(1, b"Not this"), ltxt(1, 1500), ltxt(2, 3000),
+            # Out of order, two at one frame (kept in file order), a region past the end.
+            (cue((1, 2000), (2, 6000), (3, 4000), (4, 8000), (5, 4000)),
+             adtl(labl(1, b"Intro"), note(1, b"Not this"), ltxt(1, 1500), ltxt(2, 5000),
                   labl(2, b"Verse one\x1b[0m"), labl(3, long), labl(9, b"No such point"),
-                  note(4, b"Outro")), False,  # 71 bytes make an odd-sized labl
-             listing((2, 1.5, "Intro"), (4, 2, "L" * 63), (6, 3, "Verse one?[0m"), (8, 2, "Outro")),
-             (2, "4.00 to 6.00"), (1, 3, 2000, 6000), ""),
+                  note(4, b"Outro"), labl(5, b"Twin")), False,  # 71 bytes: an odd-sized labl
+             listing((2, 1.5, "Intro"), (4, 2, "L" * 63), (4, 2, "Twin"), (6, 4, "Verse one?[0m"),
+                     (8, 2, "Outro")), (2, "4.00 to 6.00"), (1, 4, 2000, 6000), ""),
             # After the data, in RF64; one loop starts at a point, one alone.
-            (b"", cue((2, 12000), (1, 1000)) + smpl((1000, 1999), (5000, 5000)), True,
-             listing((1, 1, ""), (5, 0.001, "loop")), (2, "5.00 to 5.00"), (1, 2, 1000, 5000),
+            (b"", cue((2, 12000), (1, 1000), (3, 10000)) + smpl((1000, 1999), (5000, 5000)), True,
+             listing((1, 1, ""), (5, 0.001, "loop"), (10, 0, "")), (2, "5.00 to 5.00"),
+             (1, 2, 1000, 5000),
              "Warning: markers past the end of the samples of t.wav are left out\n"),
             (cue((1, 1000), (2, 3000), cut=4), b"", False, "\nThis file has no markers.\n", None,
              None, BROKEN),
@@ -99,3 +101,8 @@ class Markers(CuedeckCase):
         self.wav(rate=1000, data=data, before_data=cue(*((i, i) for i in range(1, 1001))))
         r = self.run_cuedeck("null", "t.wav", 0, 0, "x")
         self.assertEqual(r.err, "Warning: only the first 999 markers of t.wav are kept\n")
+        # A file found by the scan has no markers, and that is no fault.
+        with open(self.path("t.wav"), "wb") as f:
+            f.write(b"JUNK" + wav_bytes(rate=1000, data=data)[4:])
+        r = self.run_cuedeck("null", "t.wav", 0, 0, " ", 1, 0, stdin=b"m x")
+        self.assertEqual((r.err, r.out.count("This file has no markers.")), ("", 1))

@@ -222,17 +222,19 @@ TEST(Probe, WalkTakesSizesFromDs64AndGivesUpOnEndlessLists)
     put(rf, 0, "RF64");
     put(rf, 8, "WAVE");
     put(rf, 12, "ds64");
-    put_le(rf, 16, 40, 4);
+    put_le(rf, 16, 52, 4);
     put_le(rf, 28, 8, 4); // the data's 64-bit size, low half
-    put_le(rf, 44, 1, 4); // one table entry
-    put(rf, 48, "JUNK");
-    put_le(rf, 52, 100, 4);
-    put_format(rf, 60, 1, 8000, 16);
-    put(rf, 84, "JUNK");
-    put_le(rf, 88, 0xFFFFFFFF, 4);
-    put_data(rf, 92, 8); // inside the JUNK payload
-    put_data(rf, 192, 0xFFFFFFFF);
-    rf.resize(208, 0);
+    put_le(rf, 44, 2, 4); // two table entries, the JUNK's second
+    put(rf, 48, "abcd");
+    put_le(rf, 52, 5, 4);
+    put(rf, 60, "JUNK");
+    put_le(rf, 64, 100, 4);
+    put_format(rf, 72, 1, 8000, 16);
+    put(rf, 96, "JUNK");
+    put_le(rf, 100, 0xFFFFFFFF, 4);
+    put_data(rf, 104, 8); // inside the JUNK payload
+    put_data(rf, 204, 0xFFFFFFFF);
+    rf.resize(220, 0);
     // RIFF: a "data" in a LIST before a data chunk whose size is a placeholder.
     Bytes placeholder = canonical(1, 8000, 16, 0, 0);
     put(placeholder, 36, "LIST");
@@ -252,7 +254,7 @@ TEST(Probe, WalkTakesSizesFromDs64AndGivesUpOnEndlessLists)
     const struct {
         const Bytes &file;
         uint32_t dataOffset, length;
-    } rows[] = {{rf, 200, 4}, {placeholder, 64, 3}, {endless, 52 + 8 * 1022, 1}};
+    } rows[] = {{rf, 212, 4}, {placeholder, 64, 3}, {endless, 52 + 8 * 1022, 1}};
     for (const auto &row : rows) {
         WaveFields w{};
         ASSERT_EQ(probe(row.file, &w), PROBE_OK);
