@@ -126,6 +126,8 @@ class DeviceDouble(CuedeckCase):
             # ALSA's positions: FL 3, FR 4, RL 5, RR 6, FC 7, LFE 8, SL 9, TRR 26.
             (6, 0x2020F, "take", (1, 2, 3, 4, 5, 6), ""),
             (6, 3, "tell:7,3,4,5,6,8", (3, 1, 2, 5, 6, 4), ""),
+            (6, 3, "tell:3,4,5,6,7,1", (1, 2, 3, 4, 5, 6), "Warning: the device's channels are for "
+             "other speakers than the file's; they are sent in the file's order\n"),  # 1: none
         ]
         for channels, mask, chmap, order, err in rows:
             with self.subTest(channels=channels, mask=mask, chmap=chmap):
