@@ -89,12 +89,12 @@ Pending select_marker(Player *p)
     int32_t number = 0;
     if (!read_int32(stdin, &number))
         return PENDING_NONE;
-    if (number < 1 || static_cast<uint32_t>(number) > p->markers.count) {
+    const Marker *m = marker_numbered(&p->markers, number);
+    if (m == nullptr) {
         std::printf("There is no marker %i.\n", number);
         return PENDING_NONE;
     }
-    const Marker &m = p->markers.items[number - 1];
-    p->selection = Selection{static_cast<int32_t>(m.position), static_cast<int32_t>(m.end)};
+    p->selection = Selection{static_cast<int32_t>(m->position), static_cast<int32_t>(m->end)};
     return PENDING_NONE;
 }
 

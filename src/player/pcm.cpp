@@ -165,9 +165,9 @@ void *control_call(void *device)
         __atomic_store_n(&pcm->callResult, snd_pcm_recover(pcm->handle, pcm->recoverErr, 1),
                          __ATOMIC_RELEASE);
     }
+    // Nothing to do if it fails: the pipe lives as long as the device.
     char done = 0;
-    if (write(pcm->callDone[1], &done, 1) < 0)
-        return nullptr; // the pipe can't fail while the device is open
+    [[maybe_unused]] ssize_t wrote = write(pcm->callDone[1], &done, 1);
     return nullptr;
 }
 
@@ -255,7 +255,8 @@ bool recovered_or_exit(PcmDevice *pcm, int err)
 }
 
 // ALSA's channel positions of the WAVE speaker bits, from bit 0 up.
-const unsigned int POSITION_OF_SPEAKER_BIT[] = {
+constexpr uint32_t SPEAKER_BITS = 18;
+const unsigned int POSITION_OF_SPEAKER_BIT[SPEAKER_BITS] = {
     SND_CHMAP_FL,  SND_CHMAP_FR,  SND_CHMAP_FC,  SND_CHMAP_LFE, SND_CHMAP_RL,  SND_CHMAP_RR,
     SND_CHMAP_FLC, SND_CHMAP_FRC, SND_CHMAP_RC,  SND_CHMAP_SL,  SND_CHMAP_SR,  SND_CHMAP_TC,
     SND_CHMAP_TFL, SND_CHMAP_TFC, SND_CHMAP_TFR, SND_CHMAP_TRL, SND_CHMAP_TRC, SND_CHMAP_TRR,
@@ -263,8 +264,7 @@ const unsigned int POSITION_OF_SPEAKER_BIT[] = {
 
 unsigned int position_of(uint32_t speaker)
 {
-    for (uint32_t bit = 0; bit < sizeof POSITION_OF_SPEAKER_BIT / sizeof *POSITION_OF_SPEAKER_BIT;
-         ++bit) {
+    for (uint32_t bit = 0; bit < SPEAKER_BITS; ++bit) {
         if (speaker == 1u << bit)
             return POSITION_OF_SPEAKER_BIT[bit];
     }
@@ -273,8 +273,7 @@ unsigned int position_of(uint32_t speaker)
 
 uint32_t speaker_at(unsigned int position)
 {
-    for (uint32_t bit = 0; bit < sizeof POSITION_OF_SPEAKER_BIT / sizeof *POSITION_OF_SPEAKER_BIT;
-         ++bit) {
+    for (uint32_t bit = 0; bit < SPEAKER_BITS; ++bit) {
         if (POSITION_OF_SPEAKER_BIT[bit] == position)
             return 1u << bit;
     }

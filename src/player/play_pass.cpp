@@ -43,8 +43,10 @@ size_t read_period(Player *p, int64_t pos, PlayNotes *notes)
             notes->end = PLAY_CUT_SHORT;
         }
     }
+    // Silence to the period's end in the file's own width; any room beyond
+    // is for the conversion, which writes it.
     size_t bytes = samples * w.bytesPerSample;
-    std::memset(p->buffer + bytes, p->silence, p->bufferBytes - bytes);
+    std::memset(p->buffer + bytes, p->silence, size_t{p->period} * frameBytes - bytes);
     return samples;
 }
 
@@ -76,17 +78,17 @@ void play_pass_or_exit(Player *p, PlayNotes *notes)
     // Frames before the data don't exist: a start below 0 plays from frame 0.
     // The stored start, which the menu shows, is left as it is.
     int64_t pos = p->selection.start < 0 ? 0 : p->selection.start;
+    const WaveFields &w = p->wave;
+    const uint32_t playedWidth = encoding_width(p->played);
     do {
         if (read_period(p, pos, notes) == 0)
             return;
-        const WaveFields &w = p->wave;
         convert_samples(p->encoding, p->played, p->buffer, size_t{p->period} * w.channels);
         if (p->route.reorder)
-            reorder_channels(p->buffer, p->period, w.channels, encoding_width(p->played),
-                             p->route.from);
+            reorder_channels(p->buffer, p->period, w.channels, playedWidth, p->route.from);
         uint32_t underruns = 0;
-        WriteResult result = pcm_write_period_or_exit(
-            p->pcm, p->buffer, p->period, w.channels * encoding_width(p->played), &underruns);
+        WriteResult result = pcm_write_period_or_exit(p->pcm, p->buffer, p->period,
+                                                      w.channels * playedWidth, &underruns);
         if (result == WRITE_STOPPED) {
             notes->end = PLAY_STOPPED;
             return;

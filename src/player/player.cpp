@@ -57,10 +57,10 @@ void probe_or_exit(Player *p)
 // "#number"; a marker that isn't there ends the process before any play.
 int32_t marker_position_or_exit(const Player *p, int32_t number)
 {
-    const MarkerList &m = p->markers;
-    if (number < 1 || static_cast<uint32_t>(number) > m.count)
+    const Marker *m = marker_numbered(&p->markers, number);
+    if (m == nullptr)
         exit_with_message(stdout, 2, "There is no marker %i in %s!\n", number, p->fileName);
-    return static_cast<int32_t>(m.items[number - 1].position);
+    return static_cast<int32_t>(m->position);
 }
 
 // Where the first selection comes from: seconds (0 means from the
@@ -99,7 +99,14 @@ void allocate_period_buffer_or_exit(Player *p)
     if (p->buffer == nullptr)
         exit_with_message(stderr, 1, "Unable to allocate a period buffer of %u frames\n",
                           p->period);
-    p->bufferBytes = static_cast<uint32_t>(bytes);
+}
+
+// Whether the header's block align is the frame its other fields make: a
+// frame of another size (24 bits in 4-byte containers, say) would play as
+// noise.
+bool frames_fit_block_align(const WaveFields &w)
+{
+    return w.format.blockAlign == w.channels * w.bytesPerSample;
 }
 
 // The encodings a device can be asked for; anything else (ADPCM, MP3 in a
@@ -118,13 +125,12 @@ SampleEncoding playable_encoding_or_exit(const WaveFields &w)
         exit_with_message(stdout, 2,
                           "Can't play this wave file: format 0x%04x has no %u-bit samples!\n",
                           w.format.tag, w.format.bitsPerSample);
-    uint32_t frameBytes = w.channels * w.bytesPerSample;
-    if (w.format.blockAlign != frameBytes)
+    if (!frames_fit_block_align(w))
         exit_with_message(
             stdout, 2,
             "Can't play this wave file: its frames are %u bytes long (block align), but "
             "%u channels of %u bytes make %u!\n",
-            w.format.blockAlign, w.channels, w.bytesPerSample, frameBytes);
+            w.format.blockAlign, w.channels, w.bytesPerSample, w.channels * w.bytesPerSample);
     if (w.rate == 0)
         exit_with_message(stdout, 2, "Can't play this wave file: its sample rate is 0!\n");
     return encoding;
@@ -136,7 +142,7 @@ SampleEncoding playable_encoding_or_exit(const WaveFields &w)
 bool same_playable_format(const WaveFields &now, const WaveFields &before)
 {
     return sample_encoding(now.format) == sample_encoding(before.format) &&
-           now.format.blockAlign == now.channels * now.bytesPerSample;
+           frames_fit_block_align(now);
 }
 
 // Opens the data handle, after the probe has found a regular, playable file.

@@ -27,9 +27,8 @@ struct Player {
     WaveFields baseline;         // the first probe's, which every later probe is held to
     std::FILE *data;             // the read handle all samples come through
     PcmDevice *pcm;
-    uint32_t period;       // frames per period, as the device granted
-    unsigned char *buffer; // one period of the file's frames
-    uint32_t bufferBytes;
+    uint32_t period;         // frames per period, as the device granted
+    unsigned char *buffer;   // one period of the file's frames, or of the device's if wider
     unsigned char silence;   // the byte that fills a period the data doesn't
     SampleEncoding encoding; // the file's samples
     SampleEncoding played;   // as the device takes them: converted if they differ

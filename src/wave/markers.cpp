@@ -172,31 +172,47 @@ bool is_adtl(const ByteSource *src, const Chunk *c)
            std::memcmp(type, "adtl", 4) == 0;
 }
 
-// One walk of the chunk list: the points and loops (labels false), or the
-// labels and regions of the points already read (labels true).
-bool read_pass(const ByteSource *src, bool labels, MarkerList *list)
+// Label lists a file may hold; real files hold one.
+constexpr uint32_t MOST_LABEL_LISTS = 8;
+
+bool is_marker_chunk(const Chunk *c)
+{
+    return chunk_is(c, "cue ") || chunk_is(c, "smpl") || chunk_is(c, "LIST");
+}
+
+// One walk of the chunk list reads the points and loops, and notes where
+// the label lists lie: their entries name points that may come later in
+// the file, so they are read after the walk.
+bool read_chunks(const ByteSource *src, MarkerList *list)
 {
     ChunkWalk walk{};
     if (begin_walk(src, &walk) != WALK_RIFF)
         return true;
+    Chunk labels[MOST_LABEL_LISTS];
+    uint32_t labelLists = 0;
     Chunk c{};
     WalkStep step = WALK_END;
-    while ((step = next_chunk(&walk, &c)) == WALK_CHUNK) {
-        if (!payload_fits(&walk, &c))
-            return true; // the data chunk of a recording cut short: nothing follows
+    // A data chunk whose size runs past the end (a recording cut short)
+    // is the last chunk.
+    while ((step = next_chunk(&walk, &c)) == WALK_CHUNK && payload_fits(&walk, &c)) {
         bool ok = true;
-        if (!labels && chunk_is(&c, "cue "))
+        if (chunk_is(&c, "cue "))
             ok = read_cue(src, &c, list);
-        else if (!labels && chunk_is(&c, "smpl"))
+        else if (chunk_is(&c, "smpl"))
             ok = read_smpl(src, &c, list);
-        else if (labels && is_adtl(src, &c))
-            ok = read_adtl(src, &c, list);
+        else if (labelLists < MOST_LABEL_LISTS && is_adtl(src, &c))
+            labels[labelLists++] = c;
         if (!ok)
             return false;
     }
     // A marker chunk that runs past the end of the file was cut short.
-    return step != WALK_BROKEN ||
-           !(chunk_is(&c, "cue ") || chunk_is(&c, "smpl") || chunk_is(&c, "LIST"));
+    if (step == WALK_BROKEN && is_marker_chunk(&c))
+        return false;
+    for (uint32_t i = 0; i < labelLists; ++i) {
+        if (!read_adtl(src, &labels[i], list))
+            return false;
+    }
+    return true;
 }
 
 // Leaves out the markers past the samples, orders the rest by position
@@ -235,10 +251,17 @@ void read_markers(const ByteSource *src, uint32_t length, MarkerList *out)
 {
     out->count = 0;
     out->problems = 0;
-    if (!read_pass(src, false, out) || !read_pass(src, true, out)) {
+    if (!read_chunks(src, out)) {
         out->count = 0;
         out->problems = MARKERS_BROKEN;
         return;
     }
     finish(out, length);
+}
+
+const Marker *marker_numbered(const MarkerList *list, int32_t number)
+{
+    if (number < 1 || static_cast<uint32_t>(number) > list->count)
+        return nullptr;
+    return &list->items[number - 1];
 }

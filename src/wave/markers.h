@@ -39,3 +39,6 @@ struct MarkerList {
 // They come in order of position. A marker's stretch ends where its region
 // does, else at the next marker's position, else at the end of the samples.
 void read_markers(const ByteSource *src, uint32_t length, MarkerList *out);
+
+// Marker number (from 1, in order of position), or nullptr when there is none.
+const Marker *marker_numbered(const MarkerList *list, int32_t number);
