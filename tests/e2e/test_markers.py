@@ -73,6 +73,8 @@ class Markers(CuedeckCase):
              False, "\nThis file has no markers.\n", None, None, BROKEN),
             (b"", cue((1, 1000), (2, 3000))[:-10], False, "\nThis file has no markers.\n", None, None,
              BROKEN),
+            (cue((1, 1000)), chunk(b"LIST", b"adtl" + b"labl" + le(100) + le(1)), False,  # overruns
+             "\nThis file has no markers.\n", None, None, BROKEN),
         ]
         for before, after, wide, listed, select, play, err in rows:
             with self.subTest(listed=listed[:40], wide=wide):
