@@ -281,7 +281,11 @@ uint32_t speaker_at(unsigned int position)
 }
 
 // Asks the device to take the channels for these speakers, in this order.
-bool device_took_speakers(snd_pcm_t *handle, const uint32_t *speakers, uint32_t channels)
+// Only 0 means it did: PipeWire's plugin answers 1 and keeps the order its
+// stream already has, so the map it was sold is put back to what it told
+// (told, when not null).
+bool device_took_speakers(snd_pcm_t *handle, const uint32_t *speakers, uint32_t channels,
+                          const uint32_t *told)
 {
     auto *map = static_cast<snd_pcm_chmap_t *>(
         std::calloc(1, sizeof(snd_pcm_chmap_t) + channels * sizeof(unsigned int)));
@@ -290,23 +294,32 @@ bool device_took_speakers(snd_pcm_t *handle, const uint32_t *speakers, uint32_t 
     map->channels = channels;
     for (uint32_t c = 0; c < channels; ++c)
         map->pos[c] = position_of(speakers[c]);
-    bool took = snd_pcm_set_chmap(handle, map) >= 0;
+    int rc = snd_pcm_set_chmap(handle, map);
+    if (rc > 0 && told != nullptr) {
+        for (uint32_t c = 0; c < channels; ++c)
+            map->pos[c] = position_of(told[c]);
+        snd_pcm_set_chmap(handle, map);
+    }
     std::free(map);
-    return took;
+    return rc == 0;
 }
 
-// The speakers of the device's channels, as it tells them, else ALSA's
-// usual order for the count (which ALSA's own surround devices and its
-// pulse plugin use). False, with a warning, when there is neither.
-bool device_speakers(snd_pcm_t *handle, uint32_t channels, uint32_t *speakers)
+// The speakers of the device's channels, as it tells them.
+bool device_tells_speakers(snd_pcm_t *handle, uint32_t channels, uint32_t *speakers)
 {
     snd_pcm_chmap_t *map = snd_pcm_get_chmap(handle);
     bool told = map != nullptr && map->channels == channels;
     for (uint32_t c = 0; told && c < channels; ++c)
         speakers[c] = speaker_at(map->pos[c]);
     std::free(map);
-    if (told)
-        return true;
+    return told;
+}
+
+// Where the device tells no order: ALSA's usual one for the count (which
+// ALSA's own surround devices and its pulse plugin use). False, with a
+// warning, when there is none.
+bool usual_speakers(uint32_t channels, uint32_t *speakers)
+{
     if (usual_device_speakers(channels, speakers)) {
         warn("Warning: the device tells no channel map; the %u channels are sent in ALSA's usual "
              "order (FL FR RL RR FC LFE SL SR)\n",
@@ -329,8 +342,11 @@ void pcm_route_channels(PcmDevice *pcm, uint32_t channels, uint32_t channelMask,
     uint32_t file[MOST_ROUTED_CHANNELS];
     uint32_t device[MOST_ROUTED_CHANNELS];
     file_speakers(channels, channelMask, file);
-    if (device_took_speakers(pcm->handle, file, channels) ||
-        !device_speakers(pcm->handle, channels, device))
+    // Asked before the map is offered: a device may tell the offered map
+    // back whether or not it plays by it.
+    bool told = device_tells_speakers(pcm->handle, channels, device);
+    if (device_took_speakers(pcm->handle, file, channels, told ? device : nullptr) ||
+        !(told || usual_speakers(channels, device)))
         return;
     if (!route_by_speakers(file, device, channels, route->from)) {
         warn("Warning: the device's channels are for other speakers than the file's; they are sent "

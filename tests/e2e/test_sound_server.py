@@ -1,8 +1,9 @@
-"""Playing through a real, paced sound server: a private PulseAudio whose pipe
-sink is timed by the system clock, reached through ALSA's pulse plugin. The
-sink writes everything it plays, silence while idle, into a fifo that a
-reader copies to a file, so every frame heard can be checked (tests/e2e/sound-server starts it). One server
-serves the whole class."""
+"""Playing through a real, paced sound server, reached through ALSA: a private
+PulseAudio whose pipe sink is timed by the system clock, through the pulse
+plugin; and a private PipeWire with a null sink, through its own plugin and
+through pipewire-pulse. Everything a sink plays, silence while idle, is
+copied to a file, so every frame heard can be checked (tests/e2e/sound-server
+starts it). One server serves each class."""
 
 import os
 import shutil
@@ -30,11 +31,13 @@ def wait_until(condition, timeout, what):
 
 @unittest.skipIf(RUNNER, "the emulated build plays through ALSA's own plugins only")
 class SoundServer(CuedeckCase):
+    server_kind = "pulseaudio"
+    device = "pulse:S"
+    device6 = "pulse:S6"
+
     @classmethod
     def setUpClass(cls):
-        cls.home = tempfile.mkdtemp(prefix="cdpa", dir="/tmp")
-        cls.env = {"PULSE_SERVER": "unix:%s/native" % cls.home,
-                   "XDG_RUNTIME_DIR": cls.home, "HOME": cls.home}
+        cls.home = tempfile.mkdtemp(prefix="cdss", dir="/tmp")
         cls.capture = os.path.join(cls.home, "heard.raw")
         cls.capture6 = os.path.join(cls.home, "heard6.raw")
         cls.start_server()
@@ -47,12 +50,18 @@ class SoundServer(CuedeckCase):
     @classmethod
     def start_server(cls):
         # Stopped through its own process id, never by name.
-        cls.server = subprocess.Popen([os.path.join(HERE, "sound-server"), cls.home],
+        cls.server = subprocess.Popen([os.path.join(HERE, "sound-server"), cls.home, cls.server_kind],
                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        env = dict(os.environ, **cls.env)
-        wait_until(lambda: cls.server.poll() is not None or subprocess.run(
-            ["pactl", "info"], env=env, capture_output=True).returncode == 0,
-            10, "the sound server did not answer")
+
+        def ready():
+            if cls.server.poll() is not None or not os.path.exists(cls.capture):
+                return cls.server.poll() is not None
+            with open(os.path.join(cls.home, "client.env")) as f:
+                cls.env = dict(line.rstrip("\n").split("=", 1) for line in f)
+            # Both sinks heard, and PulseAudio's protocol answers.
+            return os.path.getsize(cls.capture) > 0 and os.path.exists(cls.capture6) and subprocess.run(
+                ["pactl", "info"], env=dict(os.environ, **cls.env), capture_output=True).returncode == 0
+        wait_until(ready, 20, "the sound server did not answer")
         if cls.server.poll() is not None:
             raise AssertionError("the sound server exited with status %d" % cls.server.returncode)
 
@@ -63,7 +72,7 @@ class SoundServer(CuedeckCase):
 
     def setUp(self):
         super().setUp()
-        self.device = "pulse:S"
+        self.device = type(self).device
         if self.server.poll() is not None:  # a test ended it
             type(self).start_server()
         self.wait_until_quiet()
@@ -126,13 +135,14 @@ class SoundServer(CuedeckCase):
 
     def test_surround_goes_to_the_right_speakers(self):
         # 5.1 made for side speakers: FL FR FC LFE SL SR. The sink's order is
-        # ALSA's usual FL FR RL RR FC LFE, which its pulse plugin keeps to.
+        # ALSA's usual FL FR RL RR FC LFE: the pulse plugin keeps to it and
+        # tells no order; PipeWire's own takes the file's.
         frame = struct.pack("<6h", 1000, 2000, 3000, 4000, 5000, 6000)
         self.wav(rate=RATE, channels=6, data=frame * 4096, extensible=True, mask=0x60F)
         mark = os.path.getsize(self.capture6)
-        r = self.run_cuedeck("pulse:S6", "t.wav", 0, 0, "wx", 1, 0, env=self.env)
+        r = self.run_cuedeck(self.device6, "t.wav", 0, 0, "wx", 1, 0, env=self.env)
         self.assertEqual(r.rc, 0)
-        self.assertIn("in ALSA's usual order", r.err)
+        self.assertEqual("in ALSA's usual order" in r.err, self.device6.startswith("pulse"))
         wanted = struct.pack("<6h", 1000, 2000, 5000, 6000, 3000, 4000) * 16
 
         def heard():
@@ -243,3 +253,14 @@ class SoundServer(CuedeckCase):
         rc, out = s.finish()
         self.assertEqual(rc, 0)
         self.assertRegex(err, r"^Warning: the playback device failed after the last sound had played: .+\n$")
+
+
+class PipeWire(SoundServer):
+    server_kind = "pipewire"
+    device = "pipewire:NODE=S"
+    device6 = "pipewire:NODE=S6"
+
+
+class PipeWirePulse(SoundServer):
+    """PipeWire through its PulseAudio server."""
+    server_kind = "pipewire"
