@@ -32,6 +32,7 @@ struct PcmDevice {
     // plus a buffer's time.
     int64_t lastWriteNs;
     int64_t bufferNs;
+    unsigned int rate; // granted
 };
 
 namespace {
@@ -50,6 +51,10 @@ constexpr int ROOM_WAIT_MS = 1000;
 
 // What a sound server may hold beyond the device's buffer before it plays.
 constexpr int64_t SERVER_SLACK_NS = 250000000;
+
+// How much longer than the audio queued ahead of it a write may wait before
+// it counts as a stall: the player's own scheduling, not the device's.
+constexpr int64_t STALL_SLACK_NS = 50000000;
 
 int64_t now_ns()
 {
@@ -331,6 +336,36 @@ bool usual_speakers(uint32_t channels, uint32_t *speakers)
     return false;
 }
 
+// How long the audio the device holds will play, from now.
+int64_t queued_ns(const PcmDevice *pcm)
+{
+    snd_pcm_sframes_t frames = 0;
+    if (pcm->rate == 0 || snd_pcm_delay(pcm->handle, &frames) < 0 || frames < 0)
+        return 0;
+    return int64_t{1000000000} * static_cast<int64_t>(frames) / pcm->rate;
+}
+
+// A write that waited longer than the audio queued ahead of it lasted
+// means the device stopped taking audio meanwhile: it stalled, and what it
+// held ran out. Keeps the longest such wait.
+void note_stall(int64_t waitedNs, int64_t queuedNs, WriteTrouble *trouble)
+{
+    if (waitedNs > queuedNs + STALL_SLACK_NS && waitedNs > trouble->stalledNs)
+        trouble->stalledNs = waitedNs;
+}
+
+// PipeWire's plugin asks the graph for a cycle as long as a period (93 ms
+// at 44.1 kHz), and ALSA keeps avail_min at a period or more; a stop or a
+// start would be heard cycles late. PIPEWIRE_LATENCY, which every PipeWire
+// stream honours, asks for a sixteenth of a period instead (5.8 ms), unless
+// the user chose one. No other device reads it.
+void ask_pipewire_for_short_cycles(uint32_t rate)
+{
+    char latency[32];
+    std::snprintf(latency, sizeof latency, "%lu/%u", PERIOD_REQUEST / 16, rate);
+    setenv("PIPEWIRE_LATENCY", latency, 0);
+}
+
 } // namespace
 
 void pcm_route_channels(PcmDevice *pcm, uint32_t channels, uint32_t channelMask,
@@ -399,28 +434,33 @@ uint32_t pcm_configure_or_exit(PcmDevice *pcm, SampleEncoding encoding, uint32_t
     snd_pcm_hw_params_set_period_size_near(handle, params, &period, nullptr);
     snd_pcm_uframes_t buffer = BUFFER_REQUEST;
     snd_pcm_hw_params_set_buffer_size_near(handle, params, &buffer);
+    ask_pipewire_for_short_cycles(rate);
     configured_or_exit(snd_pcm_hw_params(handle, params),
                        "Unable to set hardware parameters: %s\n%s");
     snd_pcm_hw_params_get_period_size(params, &period, nullptr);
     unsigned int granted = rate;
     snd_pcm_hw_params_get_rate(params, &granted, nullptr);
     warn_of_another_rate(granted, rate);
+    pcm->rate = granted;
     pcm->bufferNs = granted > 0 ? int64_t{1000000000} * static_cast<int64_t>(buffer) / granted : 0;
     return period > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(period);
 }
 
 WriteResult pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer, uint32_t frames,
-                                     uint32_t frameBytes, uint32_t *underruns)
+                                     uint32_t frameBytes, WriteTrouble *trouble)
 {
     if (!device_settled(pcm, true))
         return WRITE_STOPPED;
     int failuresInARow = 0;
     while (pcm->abortRequested == 0 && frames > 0) {
+        int64_t queuedNs = queued_ns(pcm);
+        int64_t startNs = now_ns();
         snd_pcm_sframes_t written = snd_pcm_writei(pcm->handle, buffer, frames);
         // An abort ends a waiting write (it returns -EINTR, or the frames it
         // took): that means stop, not a failure to recover from.
         if (pcm->abortRequested != 0)
             break;
+        note_stall(now_ns() - startNs, queuedNs, trouble);
         if (written > 0) {
             pcm->lastWriteNs = now_ns();
             // A short count: the rest of the period follows in the next write.
@@ -434,7 +474,7 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer
         if (++failuresInARow > MOST_FAILED_WRITES_IN_A_ROW)
             alsa_ok_or_exit(err, WRITE_FAILED);
         if (err == -EPIPE)
-            *underruns += 1;
+            trouble->underruns += 1;
         if (!recovered_or_exit(pcm, err))
             break;
     }

@@ -48,16 +48,25 @@ enum WriteResult {
     WRITE_STOPPED, // pcm_abort came; the rest of the period was not written
 };
 
+// What writes met that was heard: each a gap, and audio may have been lost.
+struct WriteTrouble {
+    uint32_t underruns; // the device ran dry, and was recovered
+    // The longest a write waited beyond the audio queued ahead of it (the
+    // device stalled: a sound server stopped, say), in ns; 0 if none did.
+    int64_t stalledNs;
+};
+
 // Writes one period of frames (frameBytes each, blocking) until every frame
 // of it is out, unless pcm_abort stops it. A suspend or an interrupted wait
 // is recovered and the same frames written again. An underrun is recovered
-// too and counted in *underruns: the device ran dry, so a gap was heard,
-// and frames it still held may have been dropped with it. An error that
+// too and counted in trouble: the device ran dry, so a gap was heard, and
+// frames it still held may have been dropped with it. A stall is noted
+// there too, whether or not the device then reported an underrun. An error that
 // can't be recovered, or writes that keep failing, print "Unable to write
 // to the playback device: ..." on standard error and end the process with
 // status 1.
 WriteResult pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer, uint32_t frames,
-                                     uint32_t frameBytes, uint32_t *underruns);
+                                     uint32_t frameBytes, WriteTrouble *trouble);
 
 // Stops the play: a write, or a wait for the device, returns at once, and
 // no later write starts until pcm_drop. Safe to call from a signal handler.

@@ -13,7 +13,7 @@ namespace {
 // What a play met on its way, told when it ends.
 struct PlayNotes {
     bool firstWrite;
-    uint32_t underruns; // in the middle of the play
+    WriteTrouble trouble; // in the middle of the play
     PlayEnd end;
 };
 
@@ -51,16 +51,25 @@ size_t read_period(Player *p, int64_t pos, PlayNotes *notes)
 }
 
 // The first write of a play finds the device dry whenever the menu waited
-// long enough; nothing is lost there, so only later underruns count.
-void count_underruns(PlayNotes *notes, uint32_t underruns)
+// long enough, and may wait for a device that is still starting; nothing is
+// lost there, so only later trouble counts.
+void count_trouble(PlayNotes *notes, const WriteTrouble &trouble)
 {
-    if (!notes->firstWrite)
-        notes->underruns += underruns;
+    if (!notes->firstWrite) {
+        notes->trouble.underruns += trouble.underruns;
+        if (trouble.stalledNs > notes->trouble.stalledNs)
+            notes->trouble.stalledNs = trouble.stalledNs;
+    }
     notes->firstWrite = false;
 }
 
-void tell_underruns(uint32_t underruns)
+void tell_trouble(const WriteTrouble &trouble)
 {
+    if (trouble.stalledNs > 0)
+        warn("Warning: the playback device stalled for %.2f s during the play: a gap was heard, "
+             "and audio may have been lost\n",
+             static_cast<double>(trouble.stalledNs) / 1e9);
+    uint32_t underruns = trouble.underruns;
     if (underruns == 1)
         warn("Warning: the playback device ran dry during the play (an underrun): a gap was heard, "
              "and audio may have been lost\n");
@@ -86,14 +95,14 @@ void play_pass_or_exit(Player *p, PlayNotes *notes)
         convert_samples(p->encoding, p->played, p->buffer, size_t{p->period} * w.channels);
         if (p->route.reorder)
             reorder_channels(p->buffer, p->period, w.channels, playedWidth, p->route.from);
-        uint32_t underruns = 0;
+        WriteTrouble trouble{};
         WriteResult result = pcm_write_period_or_exit(p->pcm, p->buffer, p->period,
-                                                      w.channels * playedWidth, &underruns);
+                                                      w.channels * playedWidth, &trouble);
         if (result == WRITE_STOPPED) {
             notes->end = PLAY_STOPPED;
             return;
         }
-        count_underruns(notes, underruns);
+        count_trouble(notes, trouble);
         if (p->showClock != 0) {
             // pos < length, so it fits an int32_t.
             std::printf("\rclock = %.2f sec", frames_to_seconds(static_cast<int32_t>(pos), w.rate));
@@ -122,7 +131,7 @@ PlayEnd play_selection_or_exit(Player *p, bool stoppable)
     std::printf("stop  = %.2f sec\n", frames_to_seconds(p->selection.stop, rate));
     if (stoppable)
         catch_interrupts(p->pcm);
-    PlayNotes notes{true, 0, PLAY_DONE};
+    PlayNotes notes{true, {0, 0}, PLAY_DONE};
     for (int32_t i = 0; i < loops && notes.end == PLAY_DONE; ++i) {
         if (loops != 1)
             std::printf("\nLoops remaining: %i\n", loops - i - 1);
@@ -134,6 +143,6 @@ PlayEnd play_selection_or_exit(Player *p, bool stoppable)
     release_interrupts();
     if (notes.end == PLAY_STOPPED)
         pcm_drop(p->pcm);
-    tell_underruns(notes.underruns);
+    tell_trouble(notes.trouble);
     return notes.end;
 }

@@ -6,6 +6,7 @@ copied to a file, so every frame heard can be checked (tests/e2e/sound-server
 starts it). One server serves each class."""
 
 import os
+import re
 import shutil
 import signal
 import struct
@@ -49,9 +50,11 @@ class SoundServer(CuedeckCase):
 
     @classmethod
     def start_server(cls):
-        # Stopped through its own process id, never by name.
+        # Stopped through its own process group, never by name. Its process
+        # id is the daemon's, which the stall rows stop and start.
         cls.server = subprocess.Popen([os.path.join(HERE, "sound-server"), cls.home, cls.server_kind],
-                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                      start_new_session=True)
 
         def ready():
             if cls.server.poll() is not None or not os.path.exists(cls.capture):
@@ -67,7 +70,7 @@ class SoundServer(CuedeckCase):
 
     @classmethod
     def stop_server(cls):
-        cls.server.kill()
+        os.killpg(cls.server.pid, signal.SIGKILL)
         cls.server.wait()
 
     def setUp(self):
@@ -90,13 +93,23 @@ class SoundServer(CuedeckCase):
         wait_until(quiet, 5, "the sink did not go quiet")
         self.mark = os.path.getsize(self.capture)
 
-    def heard(self, last=b""):
-        """What the sink played since the test began, once `last` is in it."""
+    def heard(self, *stretches):
+        """What the sink played since the test began, once the stretches are
+        in it, in this order."""
         def got():
             with open(self.capture, "rb") as f:
                 f.seek(self.mark)
                 return f.read()
-        wait_until(lambda: last in got(), 5, "the sound was not heard")
+
+        def all_in_order():
+            data, at = got(), 0
+            for stretch in stretches:
+                at = data.find(stretch, at)
+                if at < 0:
+                    return False
+                at += len(stretch)
+            return True
+        wait_until(all_in_order, 5, "the sound was not heard")
         return got()
 
     def wait_until_heard(self):
@@ -110,7 +123,7 @@ class SoundServer(CuedeckCase):
     def assertHeardInOrder(self, *stretches):
         """Each stretch was heard once, in this order, and nothing but silence
         around them."""
-        got = self.heard(stretches[-1])
+        got = self.heard(*stretches)
         at, rest = 0, bytearray()
         for stretch in stretches:
             found = got.find(stretch, at)
@@ -126,7 +139,7 @@ class SoundServer(CuedeckCase):
         began = time.monotonic()
         r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 3, 0, env=self.env)
         wall = time.monotonic() - began
-        self.assertEqual(r.rc, 0)
+        self.assertEqual((r.rc, r.err), (0, ""))
         loop = model_pass(data, FRAME_BYTES, 0, 3000)
         played = 3 * len(loop) / FRAME_BYTES / RATE
         self.assertGreater(wall, played - 0.05)
@@ -227,6 +240,21 @@ class SoundServer(CuedeckCase):
         self.wait_until_heard()
         s.proc.send_signal(signal.SIGINT)
         self.assertEqual(s.finish(timeout=5)[0], -signal.SIGINT)
+
+    def test_a_stalled_server_is_told(self):
+        self.wav(rate=RATE, channels=2, frames=3 * RATE)
+        s = Session(self, self.device, "t.wav", 0, 0, "wx", env=self.env)
+        self.wait_until_heard()
+        self.server.send_signal(signal.SIGSTOP)
+        self.addCleanup(self.server.send_signal, signal.SIGCONT)
+        time.sleep(1)
+        self.server.send_signal(signal.SIGCONT)
+        err = s.proc.stderr.read().decode()
+        self.assertEqual(s.finish()[0], 0)
+        stalled = re.search(r"^Warning: the playback device stalled for (\d+\.\d\d) s during the play: "
+                            r"a gap was heard, and audio may have been lost$", err, re.M)
+        self.assertTrue(stalled, err)
+        self.assertGreater(float(stalled.group(1)), 0.5)
 
     def test_server_gone_mid_play_ends_with_status_1(self):
         self.wav(rate=RATE, channels=2, frames=3 * RATE)

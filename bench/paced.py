@@ -1,0 +1,182 @@
+"""What bench/paced measures, on each private sound server of the tests
+(tests/e2e/sound-server): PulseAudio through ALSA's pulse plugin, PipeWire
+through its own plugin, and PipeWire through pipewire-pulse.
+
+A sink's capture file grows as the sink plays, and a poller notes when each
+byte arrived: "when a sound was heard" is when its capture arrived, which
+is later than the sink played it by the capture's own delay (up to a cycle
+of the server). python3 bench/paced.py CUEDECK"""
+
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../tests/e2e"))
+from harness import HERE, Session  # noqa: E402
+from texts import menu  # noqa: E402
+
+# Title, server, device, the cycle that PipeWire's captures ask for.
+SERVERS = (("PulseAudio, pulse:S", "pulseaudio", "pulse:S", ""),
+           ("PipeWire, pipewire:NODE=S", "pipewire", "pipewire:NODE=S", "256"),
+           ("PipeWire, pipewire:NODE=S, beside a stream with PipeWire's usual 1024-frame cycle",
+            "pipewire", "pipewire:NODE=S", "1024"),
+           ("PipeWire, pipewire-pulse, pulse:S", "pipewire", "pulse:S", "256"))
+RUNS = 10
+
+
+class Server:
+    def __init__(self, kind, cycle):
+        self.dir = tempfile.mkdtemp(prefix="cdp", dir="/tmp")
+        self.capture = os.path.join(self.dir, "heard.raw")
+        self.proc = subprocess.Popen([os.path.join(HERE, "sound-server"), self.dir, kind],
+                                     env=dict(os.environ, CAPTURE_LATENCY=cycle or "256"),
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 20
+        while not (os.path.exists(self.capture) and os.path.getsize(self.capture) > 0
+                   and self.pulse_answers()):
+            if time.monotonic() > deadline or self.proc.poll() is not None:
+                raise SystemExit("the %s server did not start" % kind)
+            time.sleep(0.02)
+        time.sleep(0.3)
+
+    def pulse_answers(self):
+        with open(os.path.join(self.dir, "client.env")) as f:
+            self.env = dict(line.rstrip("\n").split("=", 1) for line in f)
+        return subprocess.run(["pactl", "info"], env=dict(os.environ, **self.env),
+                              capture_output=True).returncode == 0
+
+    def signal(self, sig):
+        self.proc.send_signal(sig)
+
+    def stop(self):
+        self.proc.kill()
+        self.proc.wait()
+        subprocess.run(["rm", "-rf", self.dir])
+
+
+class Arrivals:
+    """When each byte of the capture file arrived: sizes polled every 0.5 ms."""
+
+    def __init__(self, path):
+        self.path, self.seen, self.running = path, [], True
+        self.thread = threading.Thread(target=self.poll)
+        self.thread.start()
+
+    def poll(self):
+        while self.running:
+            self.seen.append((time.monotonic(), os.path.getsize(self.path)))
+            time.sleep(0.0005)
+
+    def time_of(self, pos):
+        return next(t for t, size in self.seen if size > pos)
+
+    def stop(self):
+        self.running = False
+        self.thread.join()
+
+
+def sound_span(path, mark):
+    """The first and the last byte of sound in the capture after mark."""
+    with open(path, "rb") as f:
+        f.seek(mark)
+        data = f.read()
+    first = next((i for i, b in enumerate(data) if b), None)
+    if first is None:
+        return None, None
+    return mark + first, mark + len(data.rstrip(b"\0")) - 1
+
+
+def whole_tone(cuedeck, server, device, tone):
+    mark = os.path.getsize(server.capture)
+    began = time.monotonic()
+    rc = subprocess.run([cuedeck, device, tone, "0", "0", "wx", "1", "0"], env=dict(os.environ, **server.env),
+                        stdout=subprocess.DEVNULL).returncode
+    wall = time.monotonic() - began
+    time.sleep(0.5)
+    data = open(tone, "rb").read()[44:]
+    with open(server.capture, "rb") as f:
+        f.seek(mark)
+        heard = f.read()
+    at = heard.find(data)
+    rest = heard[:at] + heard[at + len(data):] if at >= 0 else heard
+    print("  3.00 s tone: wall time %.3f s, status %d; every frame heard once and in order: %s;"
+          " other sound heard: %d bytes" % (wall, rc, at >= 0, len(rest) - rest.count(0)))
+
+
+def killed_mid_play(cuedeck, server, device, tone):
+    player = subprocess.Popen([cuedeck, device, tone, "0", "0", "wx", "20", "0"], env=dict(os.environ, **server.env),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    time.sleep(1)
+    killed = time.monotonic()
+    server.signal(signal.SIGKILL)
+    err = player.stderr.read().decode().strip()
+    rc = player.wait()
+    print("  server killed mid-play: status %d, %.3f s after the kill; stderr: %s"
+          % (rc, time.monotonic() - killed, err))
+
+
+def stops_and_starts(cuedeck, server, device, tone):
+    """Ctrl-C to the menu (the server playing, then stopped), and by ear:
+    'p' to the first sound heard, Ctrl-C to the last."""
+    class Case:
+        dir = server.dir
+    s = Session(Case, device, tone, 0, 0, " ", 1, 0, env=server.env)
+    s.expect(menu("0.00", "3.00"))
+    to_menu = {False: [], True: []}
+    first, last = [], []
+    arrivals = Arrivals(server.capture)
+    for stalled in (False, True):
+        for _ in range(RUNS):
+            time.sleep(0.3)
+            mark = os.path.getsize(server.capture)
+            pressed = time.monotonic()
+            s.send("p\n")
+            s.expect("stop  = 3.00 sec\n")
+            time.sleep(0.5)
+            if stalled:
+                server.signal(signal.SIGSTOP)
+                time.sleep(0.5)
+            interrupted = time.monotonic()
+            s.proc.send_signal(signal.SIGINT)
+            s.expect(menu("0.00", "3.00"))
+            to_menu[stalled].append(time.monotonic() - interrupted)
+            server.signal(signal.SIGCONT)
+            if not stalled:
+                time.sleep(0.5)
+                begin, end = sound_span(server.capture, mark)
+                first.append(arrivals.time_of(begin) - pressed)
+                last.append(arrivals.time_of(end) - interrupted)
+    arrivals.stop()
+    s.send("x\n")
+    s.finish()
+    def ms(times):
+        times = sorted(times)
+        return "worst of %d %.1f ms (median %.1f ms, best %.1f ms)" % (
+            len(times), times[-1] * 1000, times[len(times) // 2] * 1000, times[0] * 1000)
+    print("  Ctrl-C to the menu, server playing: " + ms(to_menu[False]))
+    print("  Ctrl-C to the menu, server stopped: " + ms(to_menu[True]))
+    print("  'p' to the first sound heard: " + ms(first))
+    print("  Ctrl-C to the last sound heard: " + ms(last))
+
+
+def main():
+    cuedeck = os.path.abspath(sys.argv[1])
+    work = tempfile.mkdtemp(prefix="cdpt", dir="/tmp")
+    tone = os.path.join(work, "tone.wav")
+    subprocess.run([sys.executable, os.path.join(HERE, "../../scripts/make_tone.py"), tone, "3"], check=True)
+    for title, kind, device, cycle in SERVERS:
+        print(title + ":")
+        for measure in (whole_tone, stops_and_starts, killed_mid_play):
+            server = Server(kind, cycle)
+            try:
+                measure(cuedeck, server, device, tone)
+            finally:
+                server.stop()
+    subprocess.run(["rm", "-rf", work])
+
+
+main()
