@@ -34,7 +34,8 @@ class Server:
         self.capture = os.path.join(self.dir, "heard.raw")
         self.proc = subprocess.Popen([os.path.join(HERE, "sound-server"), self.dir, kind],
                                      env=dict(os.environ, CAPTURE_LATENCY=cycle or "256"),
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                     start_new_session=True)
         deadline = time.monotonic() + 20
         while not (os.path.exists(self.capture) and os.path.getsize(self.capture) > 0
                    and self.pulse_answers()):
@@ -50,10 +51,10 @@ class Server:
                               capture_output=True).returncode == 0
 
     def signal(self, sig):
-        self.proc.send_signal(sig)
+        self.proc.send_signal(sig)  # the daemon's process id
 
     def stop(self):
-        self.proc.kill()
+        os.killpg(self.proc.pid, signal.SIGKILL)  # and its helpers
         self.proc.wait()
         subprocess.run(["rm", "-rf", self.dir])
 
@@ -112,7 +113,7 @@ def killed_mid_play(cuedeck, server, device, tone):
                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     time.sleep(1)
     killed = time.monotonic()
-    server.signal(signal.SIGKILL)
+    server.signal(signal.SIGKILL)  # the daemon alone
     err = player.stderr.read().decode().strip()
     rc = player.wait()
     print("  server killed mid-play: status %d, %.3f s after the kill; stderr: %s"

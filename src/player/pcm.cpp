@@ -33,6 +33,7 @@ struct PcmDevice {
     int64_t lastWriteNs;
     int64_t bufferNs;
     unsigned int rate; // granted
+    snd_pcm_uframes_t bufferFrames;
 };
 
 namespace {
@@ -336,13 +337,16 @@ bool usual_speakers(uint32_t channels, uint32_t *speakers)
     return false;
 }
 
-// How long the audio the device holds will play, from now.
+// How long the audio in the device's buffer will play, from now. Taken
+// from the free room, which no device waits to tell: a delay query may wait
+// for a stalled server (the pulse plugin's does), and Ctrl-C can't end it.
 int64_t queued_ns(const PcmDevice *pcm)
 {
-    snd_pcm_sframes_t frames = 0;
-    if (pcm->rate == 0 || snd_pcm_delay(pcm->handle, &frames) < 0 || frames < 0)
+    snd_pcm_sframes_t room = snd_pcm_avail_update(pcm->handle);
+    if (pcm->rate == 0 || room < 0 || static_cast<snd_pcm_uframes_t>(room) >= pcm->bufferFrames)
         return 0;
-    return int64_t{1000000000} * static_cast<int64_t>(frames) / pcm->rate;
+    auto frames = static_cast<int64_t>(pcm->bufferFrames - static_cast<snd_pcm_uframes_t>(room));
+    return int64_t{1000000000} * frames / pcm->rate;
 }
 
 // A write that waited longer than the audio queued ahead of it lasted
@@ -442,6 +446,7 @@ uint32_t pcm_configure_or_exit(PcmDevice *pcm, SampleEncoding encoding, uint32_t
     snd_pcm_hw_params_get_rate(params, &granted, nullptr);
     warn_of_another_rate(granted, rate);
     pcm->rate = granted;
+    pcm->bufferFrames = buffer;
     pcm->bufferNs = granted > 0 ? int64_t{1000000000} * static_cast<int64_t>(buffer) / granted : 0;
     return period > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(period);
 }

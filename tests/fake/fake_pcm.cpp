@@ -264,10 +264,9 @@ int snd_pcm_hw_params_get_period_size(const snd_pcm_hw_params_t *, snd_pcm_ufram
     return 0;
 }
 
-// A device that always holds four periods: no write waits longer than that.
-int snd_pcm_delay(snd_pcm_t *, snd_pcm_sframes_t *delay)
+// A device whose buffer is always full: no write waits longer than it plays.
+snd_pcm_sframes_t snd_pcm_avail_update(snd_pcm_t *)
 {
-    *delay = static_cast<snd_pcm_sframes_t>(4 * state.period);
     return 0;
 }
 
