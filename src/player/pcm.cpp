@@ -359,14 +359,17 @@ void note_stall(int64_t waitedNs, int64_t queuedNs, WriteTrouble *trouble)
 }
 
 // PipeWire's plugin asks the graph for a cycle as long as a period (93 ms
-// at 44.1 kHz), and ALSA keeps avail_min at a period or more; a stop or a
-// start would be heard cycles late. PIPEWIRE_LATENCY, which every PipeWire
-// stream honours, asks for a sixteenth of a period instead (5.8 ms), unless
-// the user chose one. No other device reads it.
+// at 44.1 kHz; the graph takes up to 2048 frames), and ALSA keeps avail_min
+// at a period or more: a stop would be heard cycles late. PIPEWIRE_LATENCY,
+// which every PipeWire stream honours, asks for a quarter of a period
+// instead, unless the user chose one: 1024 frames, PipeWire's usual cycle,
+// so a graph already playing other sound keeps its cycle. (A shorter one
+// makes the graph change cycle as a play starts, and on a busy machine a
+// graph of 256-frame cycles loses audio.) No other device reads it.
 void ask_pipewire_for_short_cycles(uint32_t rate)
 {
     char latency[32];
-    std::snprintf(latency, sizeof latency, "%lu/%u", PERIOD_REQUEST / 16, rate);
+    std::snprintf(latency, sizeof latency, "%lu/%u", PERIOD_REQUEST / 4, rate);
     setenv("PIPEWIRE_LATENCY", latency, 0);
 }
 

@@ -149,7 +149,8 @@ class SoundServer(CuedeckCase):
     def test_surround_goes_to_the_right_speakers(self):
         # 5.1 made for side speakers: FL FR FC LFE SL SR. The sink's order is
         # ALSA's usual FL FR RL RR FC LFE: the pulse plugin keeps to it and
-        # tells no order; PipeWire's own takes the file's.
+        # tells no order; PipeWire's own tells it, and keeps it whatever map
+        # it is offered.
         frame = struct.pack("<6h", 1000, 2000, 3000, 4000, 5000, 6000)
         self.wav(rate=RATE, channels=6, data=frame * 4096, extensible=True, mask=0x60F)
         mark = os.path.getsize(self.capture6)
