@@ -288,8 +288,8 @@ uint32_t speaker_at(unsigned int position)
 
 // Asks the device to take the channels for these speakers, in this order.
 // Only 0 means it did: PipeWire's plugin answers 1 and keeps the order its
-// stream already has, so the map it was sold is put back to what it told
-// (told, when not null).
+// stream already has, so the map it was offered is set back to the one it
+// told (told, when not null).
 bool device_took_speakers(snd_pcm_t *handle, const uint32_t *speakers, uint32_t channels,
                           const uint32_t *told)
 {
@@ -366,7 +366,7 @@ void note_stall(int64_t waitedNs, int64_t queuedNs, WriteTrouble *trouble)
 // so a graph already playing other sound keeps its cycle. (A shorter one
 // makes the graph change cycle as a play starts, and on a busy machine a
 // graph of 256-frame cycles loses audio.) No other device reads it.
-void ask_pipewire_for_short_cycles(uint32_t rate)
+void ask_pipewire_for_its_usual_cycle(uint32_t rate)
 {
     char latency[32];
     std::snprintf(latency, sizeof latency, "%lu/%u", PERIOD_REQUEST / 4, rate);
@@ -441,7 +441,7 @@ uint32_t pcm_configure_or_exit(PcmDevice *pcm, SampleEncoding encoding, uint32_t
     snd_pcm_hw_params_set_period_size_near(handle, params, &period, nullptr);
     snd_pcm_uframes_t buffer = BUFFER_REQUEST;
     snd_pcm_hw_params_set_buffer_size_near(handle, params, &buffer);
-    ask_pipewire_for_short_cycles(rate);
+    ask_pipewire_for_its_usual_cycle(rate);
     configured_or_exit(snd_pcm_hw_params(handle, params),
                        "Unable to set hardware parameters: %s\n%s");
     snd_pcm_hw_params_get_period_size(params, &period, nullptr);
