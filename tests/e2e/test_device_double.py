@@ -19,11 +19,16 @@ class DeviceDouble(CuedeckCase):
 
     def test_configuration_and_shut_down_order(self):
         self.wav(frames=5000, rate=22050, channels=2)
-        r = self.run_fake("d", "t.wav", 0, 0, "wx", 1, 0)
-        self.assertEqual(r.rc, 0)
-        self.assertEqual(self.calls(), [
-            "open default mode 0", "access 3", "format S16_LE", "channels 2", "rate 22050",
-            "period 4096", "buffer 16384", "hw_params", "write 4096", "write 4096", "drain", "close"])
+        # PipeWire is asked for a quarter-period cycle, unless the user chose one.
+        for chosen, cycle in ((None, "1024/22050"), ("64/48000", "64/48000")):
+            self.fresh()
+            r = self.run_cuedeck("d", "t.wav", 0, 0, "wx", 1, 0, fake={},
+                                 env=None if chosen is None else {"PIPEWIRE_LATENCY": chosen})
+            self.assertEqual(r.rc, 0)
+            self.assertEqual(self.calls(), [
+                "open default mode 0", "access 3", "format S16_LE", "channels 2", "rate 22050",
+                "period 4096", "buffer 16384", "hw_params " + cycle, "write 4096", "write 4096",
+                "drain", "close"])
 
     def test_device_settings_and_drain(self):
         rows = [  # settings, status, standard error

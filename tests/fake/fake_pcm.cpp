@@ -250,9 +250,11 @@ int snd_pcm_hw_params_set_buffer_size_near(snd_pcm_t *, snd_pcm_hw_params_t *,
     return 0;
 }
 
+// Logged with the cycle a PipeWire stream would ask for.
 int snd_pcm_hw_params(snd_pcm_t *, snd_pcm_hw_params_t *)
 {
-    log_line("hw_params");
+    const char *cycle = std::getenv("PIPEWIRE_LATENCY");
+    log_line(std::string("hw_params") + (cycle != nullptr ? " " + std::string(cycle) : ""));
     if (fails("hw"))
         return -EINVAL;
     return 0;
