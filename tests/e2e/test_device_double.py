@@ -133,6 +133,11 @@ class DeviceDouble(CuedeckCase):
             (6, 3, "tell:7,3,4,5,6,8", (3, 1, 2, 5, 6, 4), ""),
             (6, 3, "tell:3,4,5,6,7,1", (1, 2, 3, 4, 5, 6), "Warning: the device's channels are for "
              "other speakers than the file's; they are sent in the file's order\n"),  # 1: none
+            # Side speakers: FL FR FC LFE SL SR. A device that answers 1 keeps its
+            # own order, and gets it back; one that tells a map and takes any
+            # keeps the file's.
+            (6, 0x60F, "one:3,4,5,6,7,8", (1, 2, 5, 6, 3, 4), ""),
+            (6, 0x60F, "take:3,4,5,6,7,8", (1, 2, 3, 4, 5, 6), ""),
         ]
         for channels, mask, chmap, order, err in rows:
             with self.subTest(channels=channels, mask=mask, chmap=chmap):
@@ -142,8 +147,12 @@ class DeviceDouble(CuedeckCase):
                 r = self.run_fake("d", "t.wav", 0, 0, "wx", 1, 0, chmap=chmap)
                 self.assertEqual((r.rc, r.err), (0, err))
                 self.assertEqual(self.played(self.out)[:len(frame)], struct.pack("<%dh" % channels, *order))
+                offers = [c for c in self.calls() if c.startswith("chmap")]
                 if chmap == "take":
-                    self.assertIn("chmap 3 4 7 8 9 26", self.calls())
+                    self.assertEqual(offers, ["chmap 3 4 7 8 9 26"])
+                elif chmap.startswith(("one", "take")):
+                    given_back = ["chmap 3 4 5 6 7 8"] if chmap.startswith("one") else []
+                    self.assertEqual(offers, ["chmap 3 4 7 8 9 10"] + given_back)
 
     def test_other_period_grants(self):
         data = counter_data(3000, 1, 2)

@@ -15,7 +15,8 @@
 //   CUEDECK_FAKE_REFUSE   sample formats the device refuses, by ALSA's names,
 //                         comma-separated
 //   CUEDECK_FAKE_CHANNELS "MIN-MAX": the channel counts the device takes
-//   CUEDECK_FAKE_CHMAP    "take" or "tell:P,P,...": see snd_pcm_set_chmap
+//   CUEDECK_FAKE_CHMAP    "take", "tell:P,P,...", "take:P,..." or "one:P,...":
+//                         see snd_pcm_set_chmap
 //   CUEDECK_FAKE_PERIOD   the period to grant (default: the request)
 //   CUEDECK_FAKE_RATE     the rate to grant (default: the request)
 //   CUEDECK_FAKE_DELAY_MS milliseconds each write takes, like a paced device
@@ -347,24 +348,28 @@ int snd_pcm_close(snd_pcm_t *)
 }
 
 // CUEDECK_FAKE_CHMAP "take": the device takes any channel map (logged by
-// ALSA's position numbers); "tell:P,P,...": it keeps this map of its own.
+// ALSA's position numbers); "tell:P,P,...": it keeps this map of its own;
+// "take:P,...": it tells this map and takes any; "one:P,...": it tells this
+// map, and answers 1 to any map offered, as PipeWire's plugin does (logged).
 // Without it the device keeps its order to itself, as most plugins do.
 int snd_pcm_set_chmap(snd_pcm_t *, const snd_pcm_chmap_t *map)
 {
-    if (knobs.chmap != "take")
+    bool one = knobs.chmap.compare(0, 4, "one:") == 0;
+    if (knobs.chmap.compare(0, 4, "take") != 0 && !one)
         return -ENXIO;
     std::string line = "chmap";
     for (unsigned int c = 0; c < map->channels; ++c)
         line += " " + std::to_string(map->pos[c]);
     log_line(line);
-    return 0;
+    return one ? 1 : 0;
 }
 
 snd_pcm_chmap_t *snd_pcm_get_chmap(snd_pcm_t *)
 {
-    if (knobs.chmap.compare(0, 5, "tell:") != 0)
+    size_t colon = knobs.chmap.find(':');
+    if (colon == std::string::npos)
         return nullptr;
-    std::string list = knobs.chmap.substr(5) + ",";
+    std::string list = knobs.chmap.substr(colon + 1) + ",";
     auto *map = static_cast<snd_pcm_chmap_t *>(
         std::calloc(1, sizeof(snd_pcm_chmap_t) + 64 * sizeof(unsigned int)));
     for (size_t at = 0, comma; (comma = list.find(',', at)) != std::string::npos; at = comma + 1)
