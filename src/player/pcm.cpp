@@ -358,21 +358,6 @@ void note_stall(int64_t waitedNs, int64_t queuedNs, WriteTrouble *trouble)
         trouble->stalledNs = waitedNs;
 }
 
-// PipeWire's plugin asks the graph for a cycle as long as a period (93 ms
-// at 44.1 kHz; the graph takes up to 2048 frames), and ALSA keeps avail_min
-// at a period or more: a stop would be heard cycles late. PIPEWIRE_LATENCY,
-// which every PipeWire stream honours, asks for a quarter of a period
-// instead, unless the user chose one: 1024 frames, PipeWire's usual cycle,
-// so a graph already playing other sound keeps its cycle. (A shorter one
-// makes the graph change cycle as a play starts, and on a busy machine a
-// graph of 256-frame cycles loses audio.) No other device reads it.
-void ask_pipewire_for_its_usual_cycle(uint32_t rate)
-{
-    char latency[32];
-    std::snprintf(latency, sizeof latency, "%lu/%u", PERIOD_REQUEST / 4, rate);
-    setenv("PIPEWIRE_LATENCY", latency, 0);
-}
-
 } // namespace
 
 void pcm_route_channels(PcmDevice *pcm, uint32_t channels, uint32_t channelMask,
@@ -397,6 +382,23 @@ void pcm_route_channels(PcmDevice *pcm, uint32_t channels, uint32_t channelMask,
     }
     for (uint32_t d = 0; d < channels; ++d)
         route->reorder = route->reorder || route->from[d] != d;
+}
+
+// PipeWire's plugin asks the graph for a cycle as long as a period (93 ms
+// at 44.1 kHz; the graph takes up to 2048 frames), and ALSA keeps avail_min
+// at a period or more: a stop would be heard cycles late. PIPEWIRE_LATENCY,
+// which every PipeWire stream honours, asks for a quarter of a period
+// instead, unless the user chose one: 1024 frames, PipeWire's usual cycle,
+// so a graph already playing other sound keeps its cycle. (A shorter one
+// makes the graph change cycle as a play starts, and on a busy machine a
+// graph of 256-frame cycles loses audio.) No other device reads it. Set
+// before the device opens: its plugin starts threads, and setenv is not
+// safe beside a getenv in another thread.
+void pcm_ask_pipewire_for_its_usual_cycle(uint32_t rate)
+{
+    char latency[32];
+    std::snprintf(latency, sizeof latency, "%lu/%u", PERIOD_REQUEST / 4, rate);
+    setenv("PIPEWIRE_LATENCY", latency, 0);
 }
 
 int pcm_open(const char *deviceName, PcmDevice **pcm)
@@ -441,7 +443,6 @@ uint32_t pcm_configure_or_exit(PcmDevice *pcm, SampleEncoding encoding, uint32_t
     snd_pcm_hw_params_set_period_size_near(handle, params, &period, nullptr);
     snd_pcm_uframes_t buffer = BUFFER_REQUEST;
     snd_pcm_hw_params_set_buffer_size_near(handle, params, &buffer);
-    ask_pipewire_for_its_usual_cycle(rate);
     configured_or_exit(snd_pcm_hw_params(handle, params),
                        "Unable to set hardware parameters: %s\n%s");
     snd_pcm_hw_params_get_period_size(params, &period, nullptr);

@@ -7,6 +7,11 @@
 
 struct PcmDevice; // opaque outside pcm.cpp
 
+// Before pcm_open, while the process has one thread: asks PipeWire, through
+// the environment its streams read, for its usual cycle of 1024 frames at
+// this rate instead of the longest, unless the user chose one.
+void pcm_ask_pipewire_for_its_usual_cycle(uint32_t rate);
+
 // Opens the device for blocking playback into *pcm. Returns 0, or a negative
 // error code whose text pcm_error_text gives.
 int pcm_open(const char *deviceName, PcmDevice **pcm);

@@ -204,6 +204,7 @@ void start_up_or_exit(Player *p, const char *deviceName, const FirstSelection &f
     p->silence = silence_byte(p->encoding);
     open_data_or_exit(p);
     p->selection = first_selection(p, first);
+    pcm_ask_pipewire_for_its_usual_cycle(w.rate);
     p->pcm = open_device_or_exit(deviceName);
     p->period = pcm_configure_or_exit(p->pcm, p->encoding, w.rate, w.channels, &p->played);
     pcm_route_channels(p->pcm, w.channels, w.format.channelMask, &p->route);
