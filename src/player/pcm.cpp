@@ -28,10 +28,9 @@ struct PcmDevice {
     int recoverErr;  // the error a recovery call clears; 0 for a drop
     int callResult;  // written and read with __atomic builtins across the threads
     int callDone[2];
-    // When every frame written will have played: the last write's end
-    // plus a buffer's time.
+    // The end of the last write: a buffer's time later, every frame
+    // written has played.
     int64_t lastWriteNs;
-    int64_t bufferNs;
     unsigned int rate; // granted
     snd_pcm_uframes_t bufferFrames;
 };
@@ -337,16 +336,21 @@ bool usual_speakers(uint32_t channels, uint32_t *speakers)
     return false;
 }
 
+// How long frames take to play at the rate granted.
+int64_t frames_ns(const PcmDevice *pcm, snd_pcm_uframes_t frames)
+{
+    return pcm->rate == 0 ? 0 : int64_t{1000000000} * static_cast<int64_t>(frames) / pcm->rate;
+}
+
 // How long the audio in the device's buffer will play, from now. Taken
 // from the free room, which no device waits to tell: a delay query may wait
 // for a stalled server (the pulse plugin's does), and Ctrl-C can't end it.
 int64_t queued_ns(const PcmDevice *pcm)
 {
     snd_pcm_sframes_t room = snd_pcm_avail_update(pcm->handle);
-    if (pcm->rate == 0 || room < 0 || static_cast<snd_pcm_uframes_t>(room) >= pcm->bufferFrames)
+    if (room < 0 || static_cast<snd_pcm_uframes_t>(room) >= pcm->bufferFrames)
         return 0;
-    auto frames = static_cast<int64_t>(pcm->bufferFrames - static_cast<snd_pcm_uframes_t>(room));
-    return int64_t{1000000000} * frames / pcm->rate;
+    return frames_ns(pcm, pcm->bufferFrames - static_cast<snd_pcm_uframes_t>(room));
 }
 
 // A write that waited longer than the audio queued ahead of it lasted
@@ -451,7 +455,6 @@ uint32_t pcm_configure_or_exit(PcmDevice *pcm, SampleEncoding encoding, uint32_t
     warn_of_another_rate(granted, rate);
     pcm->rate = granted;
     pcm->bufferFrames = buffer;
-    pcm->bufferNs = granted > 0 ? int64_t{1000000000} * static_cast<int64_t>(buffer) / granted : 0;
     return period > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(period);
 }
 
@@ -469,9 +472,10 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer
         // took): that means stop, not a failure to recover from.
         if (pcm->abortRequested != 0)
             break;
-        note_stall(now_ns() - startNs, queuedNs, trouble);
+        int64_t endNs = now_ns();
+        note_stall(endNs - startNs, queuedNs, trouble);
         if (written > 0) {
-            pcm->lastWriteNs = now_ns();
+            pcm->lastWriteNs = endNs;
             // A short count: the rest of the period follows in the next write.
             buffer += static_cast<uint32_t>(written) * frameBytes;
             frames -= static_cast<uint32_t>(written);
@@ -513,7 +517,8 @@ void pcm_drain_and_close_or_exit(PcmDevice *pcm)
     int rc = snd_pcm_drain(pcm->handle);
     // What is still queued is part of the play: a drain that fails lost it,
     // unless all of it had had the time to play.
-    if (rc < 0 && now_ns() - pcm->lastWriteNs <= pcm->bufferNs + SERVER_SLACK_NS)
+    if (rc < 0 &&
+        now_ns() - pcm->lastWriteNs <= frames_ns(pcm, pcm->bufferFrames) + SERVER_SLACK_NS)
         alsa_ok_or_exit(rc, WRITE_FAILED);
     if (rc < 0)
         warn("Warning: the playback device failed after the last sound had played: %s\n",

@@ -66,10 +66,10 @@ struct WriteTrouble {
 // is recovered and the same frames written again. An underrun is recovered
 // too and counted in trouble: the device ran dry, so a gap was heard, and
 // frames it still held may have been dropped with it. A stall is noted
-// there too, whether or not the device then reported an underrun. An error that
-// can't be recovered, or writes that keep failing, print "Unable to write
-// to the playback device: ..." on standard error and end the process with
-// status 1.
+// there too, whether or not the device then reported an underrun. An error
+// that can't be recovered, or writes that keep failing, print "Unable to
+// write to the playback device: ..." on standard error and end the process
+// with status 1.
 WriteResult pcm_write_period_or_exit(PcmDevice *pcm, const unsigned char *buffer, uint32_t frames,
                                      uint32_t frameBytes, WriteTrouble *trouble);
 
