@@ -16,7 +16,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../tests/e2e"))
-from harness import HERE, Session  # noqa: E402
+from harness import HERE, Session, start_sound_server, stop_sound_server  # noqa: E402
 from texts import menu  # noqa: E402
 
 SERVERS = (("PulseAudio, pulse:S", "pulseaudio", "pulse:S"),
@@ -29,29 +29,14 @@ class Server:
     def __init__(self, kind):
         self.dir = tempfile.mkdtemp(prefix="cdp", dir="/tmp")
         self.capture = os.path.join(self.dir, "heard.raw")
-        self.proc = subprocess.Popen([os.path.join(HERE, "sound-server"), self.dir, kind],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                     start_new_session=True)
-        deadline = time.monotonic() + 20
-        while not (os.path.exists(self.capture) and os.path.getsize(self.capture) > 0
-                   and self.pulse_answers()):
-            if time.monotonic() > deadline or self.proc.poll() is not None:
-                raise SystemExit("the %s server did not start" % kind)
-            time.sleep(0.02)
+        self.proc, self.env = start_sound_server(self.dir, kind)
         time.sleep(0.3)
-
-    def pulse_answers(self):
-        with open(os.path.join(self.dir, "client.env")) as f:
-            self.env = dict(line.rstrip("\n").split("=", 1) for line in f)
-        return subprocess.run(["pactl", "info"], env=dict(os.environ, **self.env),
-                              capture_output=True).returncode == 0
 
     def signal(self, sig):
         self.proc.send_signal(sig)  # the daemon's process id
 
     def stop(self):
-        os.killpg(self.proc.pid, signal.SIGKILL)  # and its helpers
-        self.proc.wait()
+        stop_sound_server(self.proc)
         subprocess.run(["rm", "-rf", self.dir])
 
 

@@ -5,9 +5,11 @@ sends to the device."""
 import os
 import resource
 import shutil
+import signal
 import struct
 import subprocess
 import tempfile
+import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -70,6 +72,47 @@ def model_pass(data, frame_bytes, start, stop, period=PERIOD, silence=b"\0"):
 
 
 MOST_OUTPUT = 64 << 20
+
+
+def wait_until(condition, timeout, what):
+    deadline = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > deadline:
+            raise AssertionError("timed out: " + what)
+        time.sleep(0.01)
+
+
+def start_sound_server(folder, kind):
+    """tests/e2e/sound-server FOLDER KIND, in a process group of its own, once
+    both sinks are heard and PulseAudio's protocol answers. Returns the
+    process, whose id is the daemon's (to stop and start it), and the
+    clients' environment. Stopped through its group, never by name."""
+    proc = subprocess.Popen([os.path.join(HERE, "sound-server"), folder, kind],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            start_new_session=True)
+    captures = [os.path.join(folder, name) for name in ("heard.raw", "heard6.raw")]
+    env = {}
+
+    def ready():
+        if proc.poll() is not None:
+            return True
+        if not all(os.path.exists(c) and os.path.getsize(c) > 0 for c in captures):
+            return False
+        if not env:  # written before the server starts
+            with open(os.path.join(folder, "client.env")) as f:
+                env.update(line.rstrip("\n").split("=", 1) for line in f)
+        return subprocess.run(["pactl", "info"], env=dict(os.environ, **env),
+                              capture_output=True).returncode == 0
+    wait_until(ready, 20, "the sound server did not answer")
+    if proc.poll() is not None:
+        raise AssertionError("the sound server exited with status %d" % proc.returncode)
+    return proc, env
+
+
+def stop_sound_server(proc):
+    """Ends the server and its helpers: pipewire-pulse outlives its daemon."""
+    os.killpg(proc.pid, signal.SIGKILL)
+    proc.wait()
 
 
 def limit_output():

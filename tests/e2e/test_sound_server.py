@@ -10,24 +10,16 @@ import re
 import shutil
 import signal
 import struct
-import subprocess
 import tempfile
 import time
 import unittest
 
-from harness import HERE, RUNNER, CuedeckCase, Session, counter_data, model_pass
+from harness import (RUNNER, CuedeckCase, Session, counter_data, model_pass, start_sound_server,
+                     stop_sound_server, wait_until)
 from texts import play_header, menu
 
 RATE = 44100
 FRAME_BYTES = 4  # 16-bit stereo, as the sink plays: no conversion on the way
-
-
-def wait_until(condition, timeout, what):
-    deadline = time.monotonic() + timeout
-    while not condition():
-        if time.monotonic() > deadline:
-            raise AssertionError("timed out: " + what)
-        time.sleep(0.01)
 
 
 @unittest.skipIf(RUNNER, "the emulated build plays through ALSA's own plugins only")
@@ -50,28 +42,11 @@ class SoundServer(CuedeckCase):
 
     @classmethod
     def start_server(cls):
-        # Stopped through its own process group, never by name. Its process
-        # id is the daemon's, which the stall rows stop and start.
-        cls.server = subprocess.Popen([os.path.join(HERE, "sound-server"), cls.home, cls.server_kind],
-                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                      start_new_session=True)
-
-        def ready():
-            if cls.server.poll() is not None or not os.path.exists(cls.capture):
-                return cls.server.poll() is not None
-            with open(os.path.join(cls.home, "client.env")) as f:
-                cls.env = dict(line.rstrip("\n").split("=", 1) for line in f)
-            # Both sinks heard, and PulseAudio's protocol answers.
-            return os.path.getsize(cls.capture) > 0 and os.path.exists(cls.capture6) and subprocess.run(
-                ["pactl", "info"], env=dict(os.environ, **cls.env), capture_output=True).returncode == 0
-        wait_until(ready, 20, "the sound server did not answer")
-        if cls.server.poll() is not None:
-            raise AssertionError("the sound server exited with status %d" % cls.server.returncode)
+        cls.server, cls.env = start_sound_server(cls.home, cls.server_kind)
 
     @classmethod
     def stop_server(cls):
-        os.killpg(cls.server.pid, signal.SIGKILL)
-        cls.server.wait()
+        stop_sound_server(cls.server)
 
     def setUp(self):
         super().setUp()
