@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "cli/help.h"
-#include "player/console_input.h"
+#include "util/console_input.h"
 #include "util/fatal.h"
 
 namespace {
@@ -68,7 +68,7 @@ float seconds_argument(const char *name, const char *arg)
     char *end = nullptr;
     auto seconds = static_cast<float>(std::strtod(arg, &end));
     if (!wholly_a_number(arg, end))
-        warn("Warning: %s \"%s\" is not a number; taken as %g.\n", name, arg,
+        warn("%s \"%s\" is not a number; taken as %g.\n", name, arg,
              static_cast<double>(seconds));
     return seconds;
 }
@@ -92,7 +92,7 @@ int32_t whole_argument(const char *name, const char *arg)
     char *end = nullptr;
     int32_t whole = clamp_to_int32(std::strtol(arg, &end, 10));
     if (!wholly_a_number(arg, end))
-        warn("Warning: %s \"%s\" is not a number; taken as %i.\n", name, arg, whole);
+        warn("%s \"%s\" is not a number; taken as %i.\n", name, arg, whole);
     return whole;
 }
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "player/command_text.h"
-#include "player/console_input.h"
+#include "util/console_input.h"
 #include "player/seconds.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // program. Everywhere else SIGINT keeps its usual effect.
 #pragma once
 
-#include "player/pcm.h"
+#include "device/pcm.h"
 
 // From now until release_interrupts(), SIGINT aborts the play on pcm
 // (pcm_abort) instead of ending the process: a write that waits for the

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "player/convert.h"
 #include "player/interrupt.h"
 #include "player/seconds.h"
 #include "util/fatal.h"
@@ -38,7 +37,8 @@ size_t read_period(Player *p, int64_t pos, PlayNotes *notes)
         size_t want = static_cast<size_t>(frames) * w.channels;
         samples = std::fread(p->buffer, w.bytesPerSample, want, p->data);
         if (samples < want) {
-            warn("The file called %s ended at frame %lld during the play!\n", p->fileName,
+            std::fprintf(stderr, "The file called %s ended at frame %lld during the play!\n",
+                         p->fileName,
                  static_cast<long long>(pos) + static_cast<long long>(samples / w.channels));
             notes->end = PLAY_CUT_SHORT;
         }
@@ -66,15 +66,15 @@ void count_trouble(PlayNotes *notes, const WriteTrouble &trouble)
 void tell_trouble(const WriteTrouble &trouble)
 {
     if (trouble.stalledNs > 0)
-        warn("Warning: the playback device stalled for %.2f s during the play: a gap was heard, "
+        warn("the playback device stalled for %.2f s during the play: a gap was heard, "
              "and audio may have been lost\n",
              static_cast<double>(trouble.stalledNs) / 1e9);
     uint32_t underruns = trouble.underruns;
     if (underruns == 1)
-        warn("Warning: the playback device ran dry during the play (an underrun): a gap was heard, "
+        warn("the playback device ran dry during the play (an underrun): a gap was heard, "
              "and audio may have been lost\n");
     if (underruns > 1)
-        warn("Warning: the playback device ran dry %u times during the play (underruns): gaps were "
+        warn("the playback device ran dry %u times during the play (underruns): gaps were "
              "heard, and audio may have been lost\n",
              underruns);
 }
@@ -88,16 +88,11 @@ void play_pass_or_exit(Player *p, PlayNotes *notes)
     // The stored start, which the menu shows, is left as it is.
     int64_t pos = p->selection.start < 0 ? 0 : p->selection.start;
     const WaveFields &w = p->wave;
-    const uint32_t playedWidth = encoding_width(p->played);
     do {
         if (read_period(p, pos, notes) == 0)
             return;
-        convert_samples(p->encoding, p->played, p->buffer, size_t{p->period} * w.channels);
-        if (p->route.reorder)
-            reorder_channels(p->buffer, p->period, w.channels, playedWidth, p->route.from);
         WriteTrouble trouble{};
-        WriteResult result = pcm_write_period_or_exit(p->pcm, p->buffer, p->period,
-                                                      w.channels * playedWidth, &trouble);
+        WriteResult result = pcm_write_period_or_exit(p->pcm, p->buffer, p->period, &trouble);
         if (result == WRITE_STOPPED) {
             notes->end = PLAY_STOPPED;
             return;
@@ -131,7 +126,7 @@ PlayEnd play_selection_or_exit(Player *p, bool stoppable)
     std::printf("stop  = %.2f sec\n", frames_to_seconds(p->selection.stop, rate));
     if (stoppable)
         catch_interrupts(p->pcm);
-    PlayNotes notes{true, {0, 0}, PLAY_DONE};
+    PlayNotes notes{true, {0, 0, false}, PLAY_DONE};
     for (int32_t i = 0; i < loops && notes.end == PLAY_DONE; ++i) {
         if (loops != 1)
             std::printf("\nLoops remaining: %i\n", loops - i - 1);

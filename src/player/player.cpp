@@ -34,11 +34,11 @@ void tell_marker_problems(Player *p)
         return;
     p->markerProblemsTold = problems;
     if ((problems & MARKERS_BROKEN) != 0)
-        warn("Warning: a marker chunk of %s is cut short; playing without markers\n", p->fileName);
+        warn("a marker chunk of %s is cut short; playing without markers\n", p->fileName);
     if ((problems & MARKERS_PAST_END) != 0)
-        warn("Warning: markers past the end of the samples of %s are left out\n", p->fileName);
+        warn("markers past the end of the samples of %s are left out\n", p->fileName);
     if ((problems & MARKERS_TOO_MANY) != 0)
-        warn("Warning: only the first %u markers of %s are kept\n", MOST_MARKERS, p->fileName);
+        warn("only the first %u markers of %s are kept\n", MOST_MARKERS, p->fileName);
 }
 
 // Probes the file into the caller's wave attributes, and reads its
@@ -91,9 +91,9 @@ Selection first_selection(const Player *p, const FirstSelection &first)
 void allocate_period_buffer_or_exit(Player *p)
 {
     const WaveFields &w = p->wave;
-    // Room for the samples as read and as converted for the device.
-    uint32_t width = std::max(w.bytesPerSample, encoding_width(p->played));
-    uint64_t bytes = uint64_t{w.channels} * width * p->period;
+    // Room for the samples as read and as the device takes them.
+    uint32_t room = std::max(w.channels * w.bytesPerSample, pcm_frame_room(p->pcm));
+    uint64_t bytes = uint64_t{room} * p->period;
     if (p->period > 0 && bytes <= LARGEST_BUFFER)
         p->buffer = static_cast<unsigned char *>(std::calloc(bytes, 1));
     if (p->buffer == nullptr)
@@ -200,14 +200,14 @@ void start_up_or_exit(Player *p, const char *deviceName, const FirstSelection &f
     probe_or_exit(p);
     const WaveFields &w = p->wave;
     p->baseline = w;
-    p->encoding = playable_encoding_or_exit(w);
-    p->silence = silence_byte(p->encoding);
+    SampleEncoding encoding = playable_encoding_or_exit(w);
+    p->silence = silence_byte(encoding);
     open_data_or_exit(p);
     p->selection = first_selection(p, first);
     pcm_ask_pipewire_for_its_usual_cycle(w.rate);
     p->pcm = open_device_or_exit(deviceName);
-    p->period = pcm_configure_or_exit(p->pcm, p->encoding, w.rate, w.channels, &p->played);
-    pcm_route_channels(p->pcm, w.channels, w.format.channelMask, &p->route);
+    p->period = pcm_configure_or_exit(p->pcm,
+                                      PcmFrames{encoding, w.rate, w.channels, w.format.channelMask});
     p->nudge = FIRST_NUDGE;
     allocate_period_buffer_or_exit(p);
 }

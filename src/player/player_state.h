@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "player/pcm.h"
+#include "device/pcm.h"
 #include "player/selection.h"
 #include "wave/encoding.h"
 #include "wave/probe.h"
@@ -28,11 +28,8 @@ struct Player {
     std::FILE *data;             // the read handle all samples come through
     PcmDevice *pcm;
     uint32_t period;         // frames per period, as the device granted
-    unsigned char *buffer;   // one period of the file's frames, or of the device's if wider
+    unsigned char *buffer;   // one period of the file's frames, with room for the device's
     unsigned char silence;   // the byte that fills a period the data doesn't
-    SampleEncoding encoding; // the file's samples
-    SampleEncoding played;   // as the device takes them: converted if they differ
-    ChannelRoute route;      // the file's channels in the device's order
     Selection selection;
     int32_t loops;
     int32_t showClock;

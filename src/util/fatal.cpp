@@ -14,6 +14,7 @@ void exit_with_message(std::FILE *stream, int status, const char *format, ...)
 
 void warn(const char *format, ...)
 {
+    std::fputs("Warning: ", stderr);
     std::va_list args;
     va_start(args, format);
     std::vfprintf(stderr, format, args);

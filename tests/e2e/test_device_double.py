@@ -27,8 +27,8 @@ class DeviceDouble(CuedeckCase):
             self.assertEqual(r.rc, 0)
             self.assertEqual(self.calls(), [
                 "open default mode 0", "access 3", "format S16_LE", "channels 2", "rate 22050",
-                "period 4096", "buffer 16384", "hw_params " + cycle, "write 4096", "write 4096",
-                "drain", "close"])
+                "period 4096", "buffer 16384", "hw_params " + cycle, "write 4096", "start",
+                "write 4096", "drain", "close"])
 
     def test_device_settings_and_drain(self):
         rows = [  # settings, status, standard error
@@ -168,28 +168,33 @@ class DeviceDouble(CuedeckCase):
         self.assertEqual((r.rc, r.err), (1, "Unable to allocate a period buffer of 33554433 frames\n"))
 
     def test_ctrl_c_drops_the_queued_audio_before_the_next_write(self):
-        # Also when the write was waiting for a stalled device (300 ms): the
+        # Also when the write was waiting for a stalled device (300 ms), or
+        # the stream's start for a stopped server (2 s, deaf to signals): the
         # drop runs beside the menu, and the next write waits for it.
         self.wav(rate=8000, frames=200000)
-        rows = [  # the writes, when Ctrl-C comes, the words after it, the last calls
-            ("", 0.05, "o 0.05 px\n", ["drop", "prepare", "write 400", "drain", "close"]),
-            ("1=slow", 0.15, "o 0.05 px\n", ["drop", "prepare", "write 400", "drain", "close"]),
-            ("", 0.05, "x\n", ["write 400", "drop", "prepare", "drain", "close"]),  # dropped first
+        played = ["drop", "prepare", "write 400", "start", "drain", "close"]
+        rows = [  # the device's knobs, when Ctrl-C comes, the words after it, the last calls
+            ({}, 0.05, "o 0.05 px\n", played),
+            ({"writes": "1=slow"}, 0.15, "o 0.05 px\n", played),
+            ({}, 0.05, "x\n", ["write 400", "drop", "prepare", "drain", "close"]),  # dropped first
+            ({"start": "hang"}, 0.05, "x\n", ["write 400", "start", "drop", "prepare", "drain", "close"]),
         ]
-        for writes, wait, words, last in rows:
-            with self.subTest(writes=writes, words=words):
+        for knobs, wait, words, last in rows:
+            with self.subTest(knobs=knobs, words=words):
                 self.fresh()
                 s = Session(self, "d", "t.wav", 0, 0, "p", 1, 1,
-                            fake={"period": 400, "delay_ms": 5, "writes": writes})
+                            fake=dict({"period": 400, "delay_ms": 5}, **knobs))
                 s.expect("stop  = 25.00 sec\n")
                 time.sleep(wait)
+                interrupted = time.monotonic()
                 s.proc.send_signal(signal.SIGINT)
                 s.expect(menu("0.00", "25.00"))
+                self.assertLess(time.monotonic() - interrupted, 0.3)
                 # The next play, not stoppable, plays; then the drain.
                 s.send(words)
                 rc, out = s.finish()
                 self.assertEqual(rc, 0)
-                self.assertEqual(self.calls()[-5:], last)
+                self.assertEqual(self.calls()[-len(last):], last)
 
     def test_an_ignored_ctrl_c_stays_ignored(self):
         # A background job's SIGINT is ignored: a menu play goes on to its end.

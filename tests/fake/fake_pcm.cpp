@@ -20,6 +20,10 @@
 //   CUEDECK_FAKE_PERIOD   the period to grant (default: the request)
 //   CUEDECK_FAKE_RATE     the rate to grant (default: the request)
 //   CUEDECK_FAKE_DELAY_MS milliseconds each write takes, like a paced device
+//   CUEDECK_FAKE_START    "hang": starting the stream takes 2 s whatever
+//                         signal comes, as a stopped sound server's start
+//                         does, whether a write that reaches the start
+//                         threshold starts it or snd_pcm_start does
 //   CUEDECK_FAKE_OUT      file that receives every frame written
 //   CUEDECK_FAKE_LOG      file that receives one line per call
 #include <alsa/asoundlib.h>
@@ -27,6 +31,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <unistd.h>
 
@@ -38,6 +43,8 @@ struct FakeState {
     unsigned int rate = 0;
     snd_pcm_uframes_t period = 0;
     int writes = 0;
+    snd_pcm_uframes_t startThreshold = 1; // the library's own
+    bool running = false;
 };
 
 const struct {
@@ -57,7 +64,8 @@ FakeState state;
 
 // The knobs, read once, when the device is opened.
 struct Knobs {
-    std::string fail, log, writes, refuse, rate, period, delayMs, out, recover, channels, chmap;
+    std::string fail, log, writes, refuse, rate, period, delayMs, out, recover, channels, chmap,
+        start;
 };
 Knobs knobs;
 
@@ -74,7 +82,7 @@ void read_knobs()
                   setting("CUEDECK_FAKE_RATE"),     setting("CUEDECK_FAKE_PERIOD"),
                   setting("CUEDECK_FAKE_DELAY_MS"), setting("CUEDECK_FAKE_OUT"),
                   setting("CUEDECK_FAKE_RECOVER"),  setting("CUEDECK_FAKE_CHANNELS"),
-                  setting("CUEDECK_FAKE_CHMAP")};
+                  setting("CUEDECK_FAKE_CHMAP"),    setting("CUEDECK_FAKE_START")};
 }
 
 bool fails(const char *call)
@@ -134,6 +142,17 @@ std::string error_name(int err)
             return e.name;
     }
     return std::to_string(err);
+}
+
+// A start that a stopped server holds up: no signal ends the wait.
+void start_stream()
+{
+    if (knobs.start == "hang") {
+        struct timespec left = {2, 0};
+        while (nanosleep(&left, &left) != 0) {
+        }
+    }
+    state.running = true;
 }
 
 // Any non-null pointer serves as the handle; nothing dereferences it.
@@ -289,6 +308,8 @@ snd_pcm_sframes_t snd_pcm_writei(snd_pcm_t *, const void *buffer, snd_pcm_uframe
         return -error_named(what);
     }
     log_line("write " + std::to_string(frames));
+    if (!state.running && frames >= state.startThreshold)
+        start_stream();
     if (!knobs.delayMs.empty())
         usleep(static_cast<useconds_t>(std::stoul(knobs.delayMs) * 1000));
     if (!knobs.out.empty()) {
@@ -320,12 +341,54 @@ int snd_pcm_wait(snd_pcm_t *, int timeout)
 int snd_pcm_prepare(snd_pcm_t *)
 {
     log_line("prepare");
+    state.running = false;
     return 0;
 }
 
 int snd_pcm_drop(snd_pcm_t *)
 {
     log_line("drop");
+    state.running = false;
+    return 0;
+}
+
+int snd_pcm_start(snd_pcm_t *)
+{
+    log_line("start");
+    start_stream();
+    return 0;
+}
+
+snd_pcm_state_t snd_pcm_state(snd_pcm_t *)
+{
+    return state.running ? SND_PCM_STATE_RUNNING : SND_PCM_STATE_PREPARED;
+}
+
+size_t snd_pcm_sw_params_sizeof(void)
+{
+    return 64;
+}
+
+int snd_pcm_sw_params_current(snd_pcm_t *, snd_pcm_sw_params_t *)
+{
+    return 0;
+}
+
+int snd_pcm_sw_params_get_boundary(const snd_pcm_sw_params_t *, snd_pcm_uframes_t *boundary)
+{
+    *boundary = snd_pcm_uframes_t{1} << 30;
+    return 0;
+}
+
+int snd_pcm_sw_params_set_start_threshold(snd_pcm_t *, snd_pcm_sw_params_t *,
+                                          snd_pcm_uframes_t threshold)
+{
+    state.startThreshold = threshold;
+    return 0;
+}
+
+int snd_pcm_sw_params(snd_pcm_t *, snd_pcm_sw_params_t *)
+{
     return 0;
 }
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "player/console_input.h"
+#include "util/console_input.h"
 
 namespace {
 

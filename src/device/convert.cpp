@@ -1,4 +1,4 @@
-#include "player/convert.h"
+#include "device/convert.h"
 
 #include <cfloat>
 #include <cmath>

@@ -6,8 +6,8 @@
 #include <cstdint>
 
 // The speakers of the file's channels: the mask's bits from the lowest up,
-// else (no mask, or too few bits) the WAVE order for the count. A channel
-// with no known speaker gets 0.
+// else (too few bits) the WAVE order for the count. A channel with no known
+// speaker gets 0.
 void file_speakers(uint32_t channels, uint32_t mask, uint32_t *speakers);
 
 // ALSA's usual order for devices that tell none (its surround40, 50, 51
@@ -20,3 +20,10 @@ bool usual_device_speakers(uint32_t channels, uint32_t *speakers);
 // False when the device has a speaker that no channel of the file is for.
 bool route_by_speakers(const uint32_t *file, const uint32_t *device, uint32_t channels,
                        uint8_t *from);
+
+// ALSA's channel position of a speaker bit (SND_CHMAP_UNKNOWN for none),
+// the speaker bit at an ALSA position (0 for none), and a speaker's short
+// name ("FL", "FLC", ...; "?" for none).
+unsigned int speaker_position(uint32_t speaker);
+uint32_t speaker_at_position(unsigned int position);
+const char *speaker_name(uint32_t speaker);

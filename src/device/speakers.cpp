@@ -1,6 +1,22 @@
-#include "player/channels.h"
+#include "device/speakers.h"
+
+#include <alsa/asoundlib.h>
 
 namespace {
+
+// The WAVE speaker bits, from bit 0 up, with ALSA's position for each.
+const struct {
+    const char *name;
+    unsigned int position;
+} SPEAKERS[] = {
+    {"FL", SND_CHMAP_FL},   {"FR", SND_CHMAP_FR},   {"FC", SND_CHMAP_FC},
+    {"LFE", SND_CHMAP_LFE}, {"BL", SND_CHMAP_RL},   {"BR", SND_CHMAP_RR},
+    {"FLC", SND_CHMAP_FLC}, {"FRC", SND_CHMAP_FRC}, {"BC", SND_CHMAP_RC},
+    {"SL", SND_CHMAP_SL},   {"SR", SND_CHMAP_SR},   {"TC", SND_CHMAP_TC},
+    {"TFL", SND_CHMAP_TFL}, {"TFC", SND_CHMAP_TFC}, {"TFR", SND_CHMAP_TFR},
+    {"TBL", SND_CHMAP_TRL}, {"TBC", SND_CHMAP_TRC}, {"TBR", SND_CHMAP_TRR},
+};
+constexpr uint32_t SPEAKER_BITS = sizeof SPEAKERS / sizeof SPEAKERS[0];
 
 constexpr uint32_t FL = 0x1, FR = 0x2, FC = 0x4, LFE = 0x8, BL = 0x10, BR = 0x20, BC = 0x100,
                    SL = 0x200, SR = 0x400;
@@ -28,7 +44,38 @@ uint32_t bits_set(uint32_t mask)
     return count;
 }
 
+// The table's row for a speaker bit, or SPEAKER_BITS.
+uint32_t row_of(uint32_t speaker)
+{
+    for (uint32_t bit = 0; bit < SPEAKER_BITS; ++bit) {
+        if (speaker == 1u << bit)
+            return bit;
+    }
+    return SPEAKER_BITS;
+}
+
 } // namespace
+
+unsigned int speaker_position(uint32_t speaker)
+{
+    uint32_t row = row_of(speaker);
+    return row < SPEAKER_BITS ? SPEAKERS[row].position : unsigned{SND_CHMAP_UNKNOWN};
+}
+
+uint32_t speaker_at_position(unsigned int position)
+{
+    for (uint32_t bit = 0; bit < SPEAKER_BITS; ++bit) {
+        if (SPEAKERS[bit].position == position)
+            return 1u << bit;
+    }
+    return 0;
+}
+
+const char *speaker_name(uint32_t speaker)
+{
+    uint32_t row = row_of(speaker);
+    return row < SPEAKER_BITS ? SPEAKERS[row].name : "?";
+}
 
 void file_speakers(uint32_t channels, uint32_t mask, uint32_t *speakers)
 {

@@ -1,4 +1,4 @@
-#include "player/console_input.h"
+#include "util/console_input.h"
 
 #include <cctype>
 #include <cstring>

@@ -1,0 +1,90 @@
+// The playback device: the one room that talks to ALSA. The rest of the
+// program sees an opaque handle and these few calls, and hands the device
+// the file's own frames: the device converts and reorders them for itself.
+#pragma once
+#include <cstdint>
+
+#include "wave/encoding.h"
+
+struct PcmDevice; // opaque outside src/device
+
+// Before pcm_open, while the process has one thread: asks PipeWire, through
+// the environment its streams read, for its usual cycle of 1024 frames at
+// this rate instead of the longest, unless the user chose one.
+void pcm_ask_pipewire_for_its_usual_cycle(uint32_t rate);
+
+// Opens the device for blocking playback into *pcm. Returns 0, or a negative
+// error code whose text pcm_error_text gives.
+int pcm_open(const char *deviceName, PcmDevice **pcm);
+
+// The library's text for a negative error code.
+const char *pcm_error_text(int err);
+
+// The frames the file holds, as the device is to play them.
+struct PcmFrames {
+    SampleEncoding encoding;
+    uint32_t rate;
+    uint32_t channels;
+    uint32_t channelMask; // the file's speaker positions; 0: none given
+};
+
+// Configures interleaved access, the sample encoding (the file's, or the
+// one converted_encoding gives when the device refuses it), the rate, the
+// channels, a period near 4096 and a buffer near 16384 frames, and the
+// channel order: the file's speakers offered, else reordered to the
+// device's. Returns the period granted, in frames. A refused format, a
+// refused channel count and refused hardware parameters end the process
+// with status 1 after their message and a pointer to the plug devices on
+// standard error; another rate than the file's is played with a warning
+// there.
+uint32_t pcm_configure_or_exit(PcmDevice *pcm, const PcmFrames &frames);
+
+// Bytes each frame needs in the buffers handed to pcm_write_period_or_exit:
+// the file's frame, or the device's where conversion widens it.
+uint32_t pcm_frame_room(const PcmDevice *pcm);
+
+enum WriteResult {
+    WRITE_DONE,
+    WRITE_STOPPED, // pcm_abort came; the rest of the period was not written
+};
+
+// What writes met that was heard: each a gap, and audio may have been lost.
+struct WriteTrouble {
+    uint32_t underruns; // the device ran dry, and was recovered
+    // The longest a write waited beyond the audio queued ahead of it (the
+    // device stalled: a sound server stopped, say), in ns; 0 if none did.
+    int64_t stalledNs;
+    // The player itself was stopped (Ctrl-Z, SIGSTOP) during or before a
+    // write that then found the device dry.
+    bool lostWhilePaused;
+};
+
+// Writes one period of the file's frames, blocking, until every frame of
+// it is out, unless pcm_abort stops it. The frames are converted and
+// reordered for the device in the buffer itself (frames × pcm_frame_room
+// bytes). A suspend or an interrupted wait is recovered and the same frames
+// written again. An underrun is recovered too and counted in trouble: the
+// device ran dry, so a gap was heard, and frames it still held may have
+// been dropped with it. A stall is noted there too, whether or not the
+// device then reported an underrun. An error that can't be recovered, or
+// writes that keep failing, print "Unable to write to the playback device:
+// ..." on standard error and end the process with status 1.
+WriteResult pcm_write_period_or_exit(PcmDevice *pcm, unsigned char *buffer, uint32_t frames,
+                                     WriteTrouble *trouble);
+
+// Stops the play: a write, or a wait for the device, returns at once, and
+// no later write starts until pcm_drop. Safe to call from a signal handler.
+void pcm_abort(PcmDevice *pcm);
+
+// After a play that pcm_abort stopped: drops whatever is still queued and
+// makes the device ready for the next play. A stalled device (a stopped
+// sound server) would not answer a drop: the player never waits for it
+// here, and the next write or drain waits for the drop first, a wait that
+// pcm_abort ends too.
+void pcm_drop(PcmDevice *pcm);
+
+// Waits until everything queued has played, then closes the device and
+// releases it. A drain that fails ends the process with status 1, like a
+// failed write, unless every frame written had had the time to play: then
+// nothing was lost, and a warning says what failed.
+void pcm_drain_and_close_or_exit(PcmDevice *pcm);

@@ -1,0 +1,64 @@
+// What the device's files share, and no one else sees: the device's state,
+// and the calls one of them makes for another.
+#pragma once
+#include <alsa/asoundlib.h>
+#include <csignal>
+#include <cstdint>
+
+#include "device/pcm.h"
+#include "util/side_call.h"
+
+// The most channels whose order the device can change.
+constexpr uint32_t MOST_ROUTED_CHANNELS = 32;
+
+// How the file's channels reach the device's: device channel d plays the
+// file's channel from[d]; unchanged when reorder is false.
+struct ChannelRoute {
+    bool reorder;
+    uint8_t from[MOST_ROUTED_CHANNELS];
+};
+
+// The device and everything the program remembers of it between calls.
+struct PcmDevice {
+    snd_pcm_t *handle;
+    char name[64]; // as opened, for the hints
+    // Set by pcm_abort, from a signal handler; cleared by pcm_drop.
+    volatile std::sig_atomic_t abortRequested;
+    // A control call (a start, a drop, a recovery) that may wait for a
+    // stalled device runs beside the player, so that its wait can be cut
+    // short.
+    SideCall call;
+    bool dropWanted; // a stopped play's queued audio still to be dropped
+    int recoverErr;  // the error a recovery call clears
+    int callResult;  // written and read with __atomic builtins across the threads
+    // The end of the last write: a buffer's time later, every frame
+    // written has played.
+    int64_t lastWriteNs;
+    uint32_t continuesSeen; // the process's continues as of the last write
+    unsigned int rate;      // granted
+    snd_pcm_uframes_t bufferFrames;
+    SampleEncoding encoding; // the file's samples
+    SampleEncoding played;   // as the device takes them: converted if they differ
+    uint32_t channels;
+    ChannelRoute route; // the file's channels in the device's order
+};
+
+// Follows every message about a device that won't take the file as it is.
+extern const char PLUG_HINT[];
+
+// A negative rc is an ALSA error: message, with the library's text for it,
+// goes to standard error and the process ends with status 1.
+void alsa_ok_or_exit(int rc, const char *message);
+
+// After the hardware parameters: gives the device the file's speaker
+// positions (from channelMask, else the WAVE order for the count). A
+// device that keeps an order of its own gets the channels reordered to it
+// through pcm->route; one that tells no order is taken to use ALSA's usual
+// one, with a warning on standard error.
+void route_channels(PcmDevice *pcm, uint32_t channelMask);
+
+// Where the device may wait for the start threshold (a sound server's
+// start waits for the server): after configuring, so that no write starts
+// the stream and pcm_write_period_or_exit starts it as a call Ctrl-C can
+// leave.
+void start_streams_by_hand(PcmDevice *pcm);
