@@ -57,6 +57,7 @@ void count_trouble(PlayNotes *notes, const WriteTrouble &trouble)
 {
     if (!notes->firstWrite) {
         notes->trouble.underruns += trouble.underruns;
+        notes->trouble.lostWhilePaused = notes->trouble.lostWhilePaused || trouble.lostWhilePaused;
         if (trouble.stalledNs > notes->trouble.stalledNs)
             notes->trouble.stalledNs = trouble.stalledNs;
     }
@@ -69,6 +70,9 @@ void tell_trouble(const WriteTrouble &trouble)
         warn("the playback device stalled for %.2f s during the play: a gap was heard, "
              "and audio may have been lost\n",
              static_cast<double>(trouble.stalledNs) / 1e9);
+    if (trouble.lostWhilePaused)
+        warn("the play was paused, and the playback device ran dry: audio may have been lost "
+             "while cuedeck was paused\n");
     uint32_t underruns = trouble.underruns;
     if (underruns == 1)
         warn("the playback device ran dry during the play (an underrun): a gap was heard, "

@@ -265,6 +265,7 @@ void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t
     p.commandGiven = commandGiven;
     start_up_or_exit(&p, deviceName,
                      FirstSelection{startSeconds, stopSeconds, startMarker, stopMarker});
+    bool scriptCutShort = false;
     for (;;) {
         Pending next = next_action(&p);
         recheck_file_or_exit(&p);
@@ -273,13 +274,16 @@ void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t
             break;
         }
         PlayEnd end = play_selection_or_exit(&p, next == PENDING_PLAY);
-        // A script must not take a play cut short for a whole one.
-        if (end == PLAY_CUT_SHORT && next == PENDING_PLAY_THEN_END)
-            exit_with_message(stdout, 1, "\n");
         std::putchar('\n'); // ends the clock line
-        if (next == PENDING_PLAY_THEN_END)
+        if (next == PENDING_PLAY_THEN_END) {
+            scriptCutShort = end == PLAY_CUT_SHORT;
             break;
+        }
         p.commandGiven = 0;
     }
+    // What the file did hold is heard to its end; but a script must not
+    // take a play cut short for a whole one.
     shut_down_or_exit(&p);
+    if (scriptCutShort)
+        std::exit(1);
 }

@@ -48,6 +48,8 @@ class ChangesDuringAPlay(CuedeckCase):
         self.assertEqual((rc, err), (1, "The file called t.wav ended at frame 20500 during the play!\n"))
         self.assertTrue(out.endswith("\n") and "Loops remaining: 0" not in out)
         self.assertEqual(self.played(self.out), self.data[:2 * 20500] + bytes(2 * 500))
+        with open(self.log) as f:  # what the file held is heard to its end
+            self.assertTrue(f.read().endswith("drain\nclose\n"))
 
     def replace(self, path, content):
         with open(path + ".new", "wb") as f:

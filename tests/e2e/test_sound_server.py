@@ -20,6 +20,8 @@ from texts import play_header, menu
 
 RATE = 44100
 FRAME_BYTES = 4  # 16-bit stereo, as the sink plays: no conversion on the way
+PAUSED = ("Warning: the play was paused, and the playback device ran dry: audio may have been "
+          "lost while cuedeck was paused\n")
 
 
 @unittest.skipIf(RUNNER, "the emulated build plays through ALSA's own plugins only")
@@ -212,6 +214,42 @@ class SoundServer(CuedeckCase):
         self.assertEqual(rc, -signal.SIGINT)
         self.assertNotIn("Loops remaining: 1", out)
 
+    def test_ctrl_c_while_the_server_is_stopped_when_a_play_starts(self):
+        # The session's first play and the play after a Ctrl-C must start
+        # the stream, a call that waits for the server (all of its processes).
+        data = counter_data(3 * RATE, 2, 2)
+        self.wav(rate=RATE, channels=2, data=data)
+        s = Session(self, self.device, "t.wav", 0.5, 2.5, " ", 1, 0, env=self.env)
+        s.expect(menu("0.50", "2.50"))
+        os.killpg(self.server.pid, signal.SIGSTOP)
+        self.addCleanup(os.killpg, self.server.pid, signal.SIGCONT)
+        for play in ("first", "after a Ctrl-C"):
+            with self.subTest(play=play):
+                s.send("p\n")
+                s.expect("stop  = 2.50 sec\n")
+                time.sleep(0.2)
+                interrupted = time.monotonic()
+                s.proc.send_signal(signal.SIGINT)
+                s.expect(menu("0.50", "2.50"))
+                self.assertLess(time.monotonic() - interrupted, 0.3)
+        os.killpg(self.server.pid, signal.SIGCONT)
+        self.wait_until_quiet()
+        s.send("o 0.6 p\n")
+        s.expect(menu("0.50", "0.60"))
+        self.assertHeardInOrder(model_pass(data, FRAME_BYTES, RATE // 2, 6 * RATE // 10))
+        s.send("x\n")
+        self.assertEqual(s.finish()[0], 0)
+
+    def test_a_scripted_play_cut_short_is_heard_to_the_cut(self):
+        data = counter_data(3 * RATE, 2, 2)
+        self.wav(rate=RATE, channels=2, data=data)
+        s = Session(self, self.device, "t.wav", 0, 0, "wx", 1, 0, env=self.env)
+        self.wait_until_heard()
+        half = 3 * RATE // 2 * FRAME_BYTES
+        os.truncate(os.path.join(self.dir, "t.wav"), 44 + half)
+        self.assertEqual(s.finish()[0], 1)
+        self.heard(data[:half])
+
     def test_ctrl_c_ends_a_scripted_play(self):
         self.wav(rate=RATE, channels=2, frames=3 * RATE)
         s = Session(self, self.device, "t.wav", 0, 0, "wx", env=self.env)
@@ -220,19 +258,28 @@ class SoundServer(CuedeckCase):
         self.assertEqual(s.finish(timeout=5)[0], -signal.SIGINT)
 
     def test_a_stalled_server_is_told(self):
-        self.wav(rate=RATE, channels=2, frames=3 * RATE)
-        s = Session(self, self.device, "t.wav", 0, 0, "wx", env=self.env)
-        self.wait_until_heard()
-        self.server.send_signal(signal.SIGSTOP)
-        self.addCleanup(self.server.send_signal, signal.SIGCONT)
-        time.sleep(1)
-        self.server.send_signal(signal.SIGCONT)
-        err = s.proc.stderr.read().decode()
-        self.assertEqual(s.finish()[0], 0)
-        stalled = re.search(r"^Warning: the playback device stalled for (\d+\.\d\d) s during the play: "
-                            r"a gap was heard, and audio may have been lost$", err, re.M)
-        self.assertTrue(stalled, err)
-        self.assertGreater(float(stalled.group(1)), 0.5)
+        # A stopped server is a stall; a stopped player is a pause of its own.
+        for stopped in ("server", "player"):
+            with self.subTest(stopped=stopped):
+                self.wav(rate=RATE, channels=2, frames=3 * RATE)
+                s = Session(self, self.device, "t.wav", 0, 0, "wx", env=self.env)
+                self.wait_until_heard()
+                proc = self.server if stopped == "server" else s.proc
+                proc.send_signal(signal.SIGSTOP)
+                self.addCleanup(proc.send_signal, signal.SIGCONT)
+                time.sleep(1)
+                proc.send_signal(signal.SIGCONT)
+                err = s.proc.stderr.read().decode()
+                self.assertEqual(s.finish()[0], 0)
+                stalled = re.search(r"^Warning: the playback device stalled for (\d+\.\d\d) s during "
+                                    r"the play: a gap was heard, and audio may have been lost$", err, re.M)
+                self.assertEqual(bool(stalled), stopped == "server", err)
+                if stalled:
+                    self.assertGreater(float(stalled.group(1)), 0.5)
+                    self.assertLess(float(stalled.group(1)), 2)
+                else:  # where the device tells that it ran dry meanwhile
+                    self.assertIn(err, ("", PAUSED))
+                self.wait_until_quiet()
 
     def test_server_gone_mid_play_ends_with_status_1(self):
         self.wav(rate=RATE, channels=2, frames=3 * RATE)
