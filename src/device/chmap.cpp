@@ -1,6 +1,8 @@
 // Channel maps: the file's speakers offered to the device, the device's own
 // order asked for, or ALSA's usual order assumed where it tells none.
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "device/pcm_device.h"
 #include "device/speakers.h"
@@ -43,45 +45,78 @@ bool device_tells_speakers(snd_pcm_t *handle, uint32_t channels, uint32_t *speak
     return told;
 }
 
-// Where the device tells no order: ALSA's usual one for the count (which
-// ALSA's own surround devices and its pulse plugin use). False, with a
-// warning, when there is none.
-bool usual_speakers(uint32_t channels, uint32_t *speakers)
+// Notes the speakers of the file's channels that no device channel plays,
+// as "FLC and FRC".
+void note_channels_not_heard(PcmDevice *pcm, const uint32_t *file)
 {
-    if (usual_device_speakers(channels, speakers)) {
-        warn("the device tells no channel map; the %u channels are sent in ALSA's usual "
-             "order (FL FR RL RR FC LFE SL SR)\n",
-             channels);
-        return true;
+    bool heard[MOST_ROUTED_CHANNELS] = {};
+    for (uint32_t d = 0; d < pcm->channels; ++d) {
+        if (pcm->route.from[d] != NO_CHANNEL)
+            heard[pcm->route.from[d]] = true;
     }
-    warn("the device tells no channel map; the %u channels are sent in the file's order\n",
-         channels);
-    return false;
+    uint32_t missing[MOST_ROUTED_CHANNELS];
+    uint32_t count = 0;
+    for (uint32_t c = 0; c < pcm->channels; ++c) {
+        if (!heard[c])
+            missing[count++] = c;
+    }
+    char *names = pcm->notHeard;
+    size_t room = sizeof pcm->notHeard;
+    for (uint32_t i = 0; i < count; ++i) {
+        const char *between = i == 0 ? "" : i + 1 == count ? " and " : ", ";
+        int n = std::snprintf(names, room, "%s%s", between, speaker_name(file[missing[i]]));
+        if (n < 0 || static_cast<size_t>(n) >= room)
+            break;
+        names += n;
+        room -= static_cast<size_t>(n);
+    }
 }
 
 } // namespace
 
-void route_channels(PcmDevice *pcm, uint32_t channelMask)
+void route_channels(PcmDevice *pcm, const PcmFrames &frames)
 {
     uint32_t channels = pcm->channels;
     ChannelRoute *route = &pcm->route;
     route->reorder = false;
-    if (channels <= 2 || channels > MOST_ROUTED_CHANNELS)
+    // A mask of 0 says the channels are for no speakers (the tracks of a
+    // multitrack recording): they go out as they are.
+    if (channels <= 2 || channels > MOST_ROUTED_CHANNELS || (frames.hasMask && frames.channelMask == 0))
         return;
     uint32_t file[MOST_ROUTED_CHANNELS];
     uint32_t device[MOST_ROUTED_CHANNELS];
-    file_speakers(channels, channelMask, file);
+    file_speakers(channels, frames.channelMask, file);
     // Asked before the map is offered: a device may tell the offered map
     // back whether or not it plays by it.
     bool told = device_tells_speakers(pcm->handle, channels, device);
-    if (device_took_speakers(pcm->handle, file, channels, told ? device : nullptr) ||
-        !(told || usual_speakers(channels, device)))
+    if (device_took_speakers(pcm->handle, file, channels, told ? device : nullptr))
         return;
-    if (!route_by_speakers(file, device, channels, route->from)) {
-        warn("the device's channels are for other speakers than the file's; they are sent "
-             "in the file's order\n");
+    if (!told && !usual_device_speakers(channels, device)) {
+        pcm->guess = GUESS_FILE_ORDER;
         return;
     }
+    if (!told)
+        pcm->guess = GUESS_USUAL_ORDER;
+    route_by_speakers(file, device, channels, route->from);
     for (uint32_t d = 0; d < channels; ++d)
         route->reorder = route->reorder || route->from[d] != d;
+    note_channels_not_heard(pcm, file);
+}
+
+void tell_route(PcmDevice *pcm)
+{
+    if (pcm->routeTold)
+        return;
+    pcm->routeTold = true;
+    if (pcm->guess == GUESS_FILE_ORDER)
+        warn("the device tells no channel map; the %u channels are sent in the file's order\n",
+             pcm->channels);
+    if (pcm->guess == GUESS_USUAL_ORDER)
+        warn("the device tells no channel map; the %u channels are sent in ALSA's usual order "
+             "(FL FR RL RR FC LFE SL SR)\n",
+             pcm->channels);
+    bool several = std::strchr(pcm->notHeard, ' ') != nullptr;
+    if (pcm->notHeard[0] != '\0')
+        warn("%s %s no speaker on this device and %s not heard\n", pcm->notHeard,
+             several ? "have" : "has", several ? "are" : "is");
 }

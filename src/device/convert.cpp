@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
+
+#include "device/speakers.h"
 
 namespace {
 
@@ -71,7 +74,7 @@ void convert_samples(SampleEncoding from, SampleEncoding to, unsigned char *buff
 }
 
 void reorder_channels(unsigned char *buffer, size_t frames, uint32_t channels, uint32_t width,
-                      const uint8_t *from)
+                      const uint8_t *from, unsigned char silence)
 {
     unsigned char frame[32 * 8];
     size_t frameBytes = size_t{channels} * width;
@@ -79,7 +82,19 @@ void reorder_channels(unsigned char *buffer, size_t frames, uint32_t channels, u
         return;
     for (unsigned char *f = buffer; f < buffer + frames * frameBytes; f += frameBytes) {
         std::memcpy(frame, f, frameBytes);
-        for (uint32_t d = 0; d < channels; ++d)
-            std::memcpy(f + d * width, frame + from[d] * width, width);
+        for (uint32_t d = 0; d < channels; ++d) {
+            if (from[d] == NO_CHANNEL)
+                std::memset(f + d * width, silence, width);
+            else
+                std::memcpy(f + d * width, frame + from[d] * width, width);
+        }
+    }
+}
+
+void swap_sample_bytes(unsigned char *buffer, size_t samples, uint32_t width)
+{
+    for (unsigned char *s = buffer; s < buffer + samples * width; s += width) {
+        for (uint32_t i = 0; i < width / 2; ++i)
+            std::swap(s[i], s[width - 1 - i]);
     }
 }

@@ -13,7 +13,11 @@
 void convert_samples(SampleEncoding from, SampleEncoding to, unsigned char *buffer, size_t samples);
 
 // Puts each of the frames' channels where the device wants it: channel d
-// of a frame becomes the frame's channel from[d] (width bytes a sample, at
-// most 32 channels of 8 bytes).
+// of a frame becomes the frame's channel from[d], or silence for
+// NO_CHANNEL (width bytes a sample, at most 32 channels of 8 bytes).
 void reorder_channels(unsigned char *buffer, size_t frames, uint32_t channels, uint32_t width,
-                      const uint8_t *from);
+                      const uint8_t *from, unsigned char silence);
+
+// Reverses the bytes of each of the samples (width bytes each): big-endian
+// samples become little-endian ones.
+void swap_sample_bytes(unsigned char *buffer, size_t samples, uint32_t width);

@@ -23,16 +23,20 @@ const char *pcm_error_text(int err);
 // The frames the file holds, as the device is to play them.
 struct PcmFrames {
     SampleEncoding encoding;
+    bool bigEndian; // the samples' bytes in the other order (RIFX)
     uint32_t rate;
     uint32_t channels;
-    uint32_t channelMask; // the file's speaker positions; 0: none given
+    bool hasMask;         // the file gives its speakers; a mask of 0 then means none
+    uint32_t channelMask; // the file's speaker positions
 };
 
 // Configures interleaved access, the sample encoding (the file's, or the
 // one converted_encoding gives when the device refuses it), the rate, the
 // channels, a period near 4096 and a buffer near 16384 frames, and the
 // channel order: the file's speakers offered, else reordered to the
-// device's. Returns the period granted, in frames. A refused format, a
+// device's, each channel to one speaker at most (a file without speaker
+// positions goes out in its own order). What the order costs (a guess, a
+// channel not heard) is said once, at the first write. Returns the period granted, in frames. A refused format, a
 // refused channel count and refused hardware parameters end the process
 // with status 1 after their message and a pointer to the plug devices on
 // standard error; another rate than the file's is played with a warning

@@ -6,17 +6,21 @@
 #include <cstdint>
 
 #include "device/pcm.h"
+#include "device/speakers.h"
 #include "util/side_call.h"
 
 // The most channels whose order the device can change.
 constexpr uint32_t MOST_ROUTED_CHANNELS = 32;
 
 // How the file's channels reach the device's: device channel d plays the
-// file's channel from[d]; unchanged when reorder is false.
+// file's channel from[d] (or silence); unchanged when reorder is false.
 struct ChannelRoute {
     bool reorder;
     uint8_t from[MOST_ROUTED_CHANNELS];
 };
+
+// Where the device tells no channel order, the one the channels are sent in.
+enum RouteGuess { GUESS_NONE, GUESS_FILE_ORDER, GUESS_USUAL_ORDER };
 
 // The device and everything the program remembers of it between calls.
 struct PcmDevice {
@@ -38,9 +42,14 @@ struct PcmDevice {
     unsigned int rate;      // granted
     snd_pcm_uframes_t bufferFrames;
     SampleEncoding encoding; // the file's samples
+    bool bigEndian;          // ... with their bytes in the other order
     SampleEncoding played;   // as the device takes them: converted if they differ
     uint32_t channels;
     ChannelRoute route; // the file's channels in the device's order
+    // What the order costs, said at the first write.
+    RouteGuess guess;
+    char notHeard[MOST_ROUTED_CHANNELS * 6]; // the speakers of channels no device channel plays
+    bool routeTold;
 };
 
 // Follows every message about a device that won't take the file as it is.
@@ -51,11 +60,15 @@ extern const char PLUG_HINT[];
 void alsa_ok_or_exit(int rc, const char *message);
 
 // After the hardware parameters: gives the device the file's speaker
-// positions (from channelMask, else the WAVE order for the count). A
-// device that keeps an order of its own gets the channels reordered to it
-// through pcm->route; one that tells no order is taken to use ALSA's usual
-// one, with a warning on standard error.
-void route_channels(PcmDevice *pcm, uint32_t channelMask);
+// positions (from the mask, else the WAVE order for the count). A device
+// that keeps an order of its own gets the channels reordered to it through
+// pcm->route; one that tells no order is taken to use ALSA's usual one.
+// Where the order is guessed or a channel has no speaker, tell_route says
+// so at the first write.
+void route_channels(PcmDevice *pcm, const PcmFrames &frames);
+
+// Says once, on standard error, what the channel order costs.
+void tell_route(PcmDevice *pcm);
 
 // Where the device may wait for the start threshold (a sound server's
 // start waits for the server): after configuring, so that no write starts

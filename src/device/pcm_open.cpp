@@ -157,6 +157,7 @@ uint32_t pcm_configure_or_exit(PcmDevice *pcm, const PcmFrames &frames)
     snd_pcm_hw_params_any(handle, params);
     snd_pcm_hw_params_set_access(handle, params, SND_PCM_ACCESS_RW_INTERLEAVED);
     pcm->encoding = frames.encoding;
+    pcm->bigEndian = frames.bigEndian;
     pcm->played = format_taken_or_exit(pcm, params, frames.encoding);
     pcm->channels = frames.channels;
     channels_kept_or_exit(handle, params, frames.channels);
@@ -174,7 +175,7 @@ uint32_t pcm_configure_or_exit(PcmDevice *pcm, const PcmFrames &frames)
     warn_of_another_rate(granted, frames.rate);
     pcm->rate = granted;
     pcm->bufferFrames = buffer;
-    route_channels(pcm, frames.channelMask);
+    route_channels(pcm, frames);
     start_streams_by_hand(pcm);
     return period > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(period);
 }

@@ -155,13 +155,17 @@ bool paused_since_last_look(PcmDevice *pcm)
     return paused;
 }
 
-// The file's frames as the device takes them: converted, then reordered.
+// The file's frames as the device takes them: in little-endian order,
+// converted, then reordered.
 void ready_frames(const PcmDevice *pcm, unsigned char *buffer, uint32_t frames)
 {
-    convert_samples(pcm->encoding, pcm->played, buffer, size_t{frames} * pcm->channels);
+    size_t samples = size_t{frames} * pcm->channels;
+    if (pcm->bigEndian)
+        swap_sample_bytes(buffer, samples, encoding_width(pcm->encoding));
+    convert_samples(pcm->encoding, pcm->played, buffer, samples);
     if (pcm->route.reorder)
         reorder_channels(buffer, frames, pcm->channels, encoding_width(pcm->played),
-                         pcm->route.from);
+                         pcm->route.from, silence_byte(pcm->played));
 }
 
 } // namespace
@@ -169,6 +173,7 @@ void ready_frames(const PcmDevice *pcm, unsigned char *buffer, uint32_t frames)
 WriteResult pcm_write_period_or_exit(PcmDevice *pcm, unsigned char *buffer, uint32_t frames,
                                      WriteTrouble *trouble)
 {
+    tell_route(pcm);
     ready_frames(pcm, buffer, frames);
     const uint32_t frameBytes = pcm->channels * encoding_width(pcm->played);
     if (!device_settled(pcm, true))

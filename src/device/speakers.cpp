@@ -113,25 +113,39 @@ uint32_t loosely(uint32_t speaker)
     return speaker == SR ? BR : speaker;
 }
 
-bool route(const uint32_t *file, const uint32_t *device, uint32_t channels, bool loose,
-           uint8_t *from)
+// How a device channel may take a file channel, in the order they are tried.
+enum Match { SAME_SPEAKER, STAND_IN, UNKNOWN_SPEAKER };
+
+bool matches(Match match, uint32_t file, uint32_t device)
 {
-    for (uint32_t d = 0; d < channels; ++d) {
-        uint32_t c = 0;
-        while (c < channels && (file[c] == 0 || (loose ? loosely(file[c]) != loosely(device[d])
-                                                       : file[c] != device[d])))
-            ++c;
-        if (c == channels)
-            return false;
-        from[d] = static_cast<uint8_t>(c);
+    switch (match) {
+    case SAME_SPEAKER:
+        return file != 0 && file == device;
+    case STAND_IN:
+        return file != 0 && loosely(file) == loosely(device);
+    case UNKNOWN_SPEAKER:
+        return device == 0;
     }
-    return true;
+    return false;
 }
 
 } // namespace
 
-bool route_by_speakers(const uint32_t *file, const uint32_t *device, uint32_t channels,
+void route_by_speakers(const uint32_t *file, const uint32_t *device, uint32_t channels,
                        uint8_t *from)
 {
-    return route(file, device, channels, false, from) || route(file, device, channels, true, from);
+    bool used[256] = {};
+    for (uint32_t d = 0; d < channels; ++d)
+        from[d] = NO_CHANNEL;
+    const Match inTurn[] = {SAME_SPEAKER, STAND_IN, UNKNOWN_SPEAKER};
+    for (Match match : inTurn) {
+        for (uint32_t d = 0; d < channels; ++d) {
+            for (uint32_t c = 0; c < channels && from[d] == NO_CHANNEL; ++c) {
+                if (!used[c] && matches(match, file[c], device[d])) {
+                    from[d] = static_cast<uint8_t>(c);
+                    used[c] = true;
+                }
+            }
+        }
+    }
 }

@@ -15,10 +15,15 @@ void file_speakers(uint32_t channels, uint32_t mask, uint32_t *speakers);
 // False for other counts.
 bool usual_device_speakers(uint32_t channels, uint32_t *speakers);
 
-// from[d] = the file's channel for the device's channel d; where no channel
-// is for the same speaker, side and back speakers stand in for each other.
-// False when the device has a speaker that no channel of the file is for.
-bool route_by_speakers(const uint32_t *file, const uint32_t *device, uint32_t channels,
+// A device channel that no channel of the file is for: it plays silence.
+constexpr uint8_t NO_CHANNEL = 0xFF;
+
+// from[d] = the file's channel for the device's channel d, each of the
+// file's channels used once at most: the channel for the same speaker, else
+// side and back speakers standing in for each other; a device channel whose
+// speaker is unknown takes a channel left over, in order; NO_CHANNEL where
+// none is left.
+void route_by_speakers(const uint32_t *file, const uint32_t *device, uint32_t channels,
                        uint8_t *from);
 
 // ALSA's channel position of a speaker bit (SND_CHMAP_UNKNOWN for none),

@@ -31,7 +31,7 @@ size_t read_period(Player *p, int64_t pos, PlayNotes *notes)
     if (frames > 0) {
         // off_t has 64 bits (_FILE_OFFSET_BITS), also where long has 32. The
         // stream knows where it stands: a pass's next period needs no seek.
-        off_t at = static_cast<off_t>(w.dataOffset) + pos * frameBytes;
+        off_t at = static_cast<off_t>(w.dataStart) + pos * frameBytes;
         if (ftello(p->data) != at)
             fseeko(p->data, at, SEEK_SET);
         size_t want = static_cast<size_t>(frames) * w.channels;

@@ -41,16 +41,27 @@ void tell_marker_problems(Player *p)
         warn("only the first %u markers of %s are kept\n", MOST_MARKERS, p->fileName);
 }
 
+// A data chunk that ends before its header says: a recording cut short,
+// or a file copied in part. What is there plays; said once for each size.
+void tell_data_cut_short(Player *p)
+{
+    const WaveFields &w = p->wave;
+    if (w.promisedFrames == 0 || w.promisedFrames == p->promisedFramesTold)
+        return;
+    p->promisedFramesTold = w.promisedFrames;
+    warn("the data of %s is cut short: its header gives %llu frames, the file holds %u\n",
+         p->fileName, static_cast<unsigned long long>(w.promisedFrames), w.length);
+}
+
 // Probes the file into the caller's wave attributes, and reads its
 // markers; see GetAttributes for when it ends the process.
 void probe_or_exit(Player *p)
 {
     WaveAttributes &c = p->caller;
     GetAttributes(p->fileName, c.rate, c.bytesPerSample, c.channels, c.dataOffset, c.length,
-                  &p->wave.format, &p->markers);
-    p->wave = WaveFields{*c.rate,       *c.bytesPerSample, *c.channels,
-                         *c.dataOffset, *c.length,         p->wave.format};
+                  &p->wave, &p->markers);
     tell_marker_problems(p);
+    tell_data_cut_short(p);
 }
 
 // The position of marker number (from 1), given on the command line as
@@ -207,7 +218,8 @@ void start_up_or_exit(Player *p, const char *deviceName, const FirstSelection &f
     pcm_ask_pipewire_for_its_usual_cycle(w.rate);
     p->pcm = open_device_or_exit(deviceName);
     p->period = pcm_configure_or_exit(p->pcm,
-                                      PcmFrames{encoding, w.rate, w.channels, w.format.channelMask});
+                                      PcmFrames{encoding, w.format.bigEndian, w.rate, w.channels,
+                                                w.format.extensible, w.format.channelMask});
     p->nudge = FIRST_NUDGE;
     allocate_period_buffer_or_exit(p);
 }

@@ -24,6 +24,7 @@ struct Player {
     WaveFields wave;             // the same values and the encoding, as the latest probe found them
     MarkerList markers;          // the file's markers, as the latest probe found them
     uint32_t markerProblemsTold; // what was last said about them
+    uint64_t promisedFramesTold; // the cut-short data size last said
     WaveFields baseline;         // the first probe's, which every later probe is held to
     std::FILE *data;             // the read handle all samples come through
     PcmDevice *pcm;

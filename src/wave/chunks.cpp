@@ -25,17 +25,13 @@ uint64_t assem8(const unsigned char *b)
     return uint64_t{Assem4(b)} | uint64_t{Assem4(b + 4)} << 32;
 }
 
-bool spells(const unsigned char *b, const char *id)
-{
-    return std::memcmp(b, id, 4) == 0;
-}
-
 void read_ds64(ChunkWalk *walk, uint64_t at, uint32_t size)
 {
     unsigned char b[DS64_FIXED + DS64_ENTRY * DS64_SIZES];
     uint32_t want = size < sizeof b ? size : static_cast<uint32_t>(sizeof b);
     if (want < DS64_FIXED || !read_exactly(walk->src, at, b, want))
         return;
+    walk->haveDs64 = true;
     walk->dataSize = assem8(b + 8);
     uint32_t entries = Assem4(b + 24);
     uint32_t room = (want - DS64_FIXED) / DS64_ENTRY;
@@ -50,10 +46,12 @@ void read_ds64(ChunkWalk *walk, uint64_t at, uint32_t size)
 // The size of a chunk whose 32-bit size field says "see ds64".
 uint64_t size_from_ds64(const ChunkWalk *walk, const Chunk *chunk)
 {
+    // Without a ds64 (a writer that never filled it in), the samples run
+    // to the end of the file, as a RIFF placeholder size does.
     if (chunk_is(chunk, "data"))
-        return walk->dataSize;
+        return walk->haveDs64 ? walk->dataSize : UINT64_MAX;
     for (uint32_t i = 0; i < walk->tableSize; ++i) {
-        if (std::memcmp(walk->table[i].id, chunk->id, 4) == 0)
+        if (four_cc_is(walk->table[i].id, chunk->id))
             return walk->table[i].size;
     }
     return SIZE_IN_DS64;
@@ -86,7 +84,7 @@ bool read_exactly(const ByteSource *src, uint64_t at, unsigned char *buf, size_t
 
 bool chunk_is(const Chunk *chunk, const char *id)
 {
-    return std::memcmp(chunk->id, id, 4) == 0;
+    return four_cc_is(chunk->id, id);
 }
 
 WalkStart begin_walk(const ByteSource *src, ChunkWalk *walk)
@@ -98,13 +96,13 @@ WalkStart begin_walk(const ByteSource *src, ChunkWalk *walk)
     if (!read_exactly(src, 0, b, sizeof b))
         return WALK_OTHER;
     static const unsigned char WAVE64_RIFF_GUID_TAIL[] = {0x2e, 0x91, 0xcf, 0x11};
-    if ((spells(b, "RIFX") && spells(b + 8, "WAVE")) ||
-        (spells(b, "riff") && std::memcmp(b + 4, WAVE64_RIFF_GUID_TAIL, 4) == 0))
+    if (four_cc_is(b, "riff") && std::memcmp(b + 4, WAVE64_RIFF_GUID_TAIL, 4) == 0)
         return WALK_FOREIGN;
-    if (!spells(b + 8, "WAVE"))
+    if (!four_cc_is(b + 8, "WAVE"))
         return WALK_OTHER;
-    walk->wide = spells(b, "RF64") || spells(b, "BW64");
-    return walk->wide || spells(b, "RIFF") ? WALK_RIFF : WALK_OTHER;
+    walk->wide = four_cc_is(b, "RF64") || four_cc_is(b, "BW64");
+    walk->bigEndian = four_cc_is(b, "RIFX");
+    return walk->wide || walk->bigEndian || four_cc_is(b, "RIFF") ? WALK_RIFF : WALK_OTHER;
 }
 
 WalkStep next_chunk(ChunkWalk *walk, Chunk *chunk)
@@ -116,10 +114,12 @@ WalkStep next_chunk(ChunkWalk *walk, Chunk *chunk)
         return WALK_END;
     std::memcpy(chunk->id, h, 4);
     chunk->at = walk->next;
-    uint32_t size32 = Assem4(h + 4);
+    uint32_t size32 = field4(h + 4, walk->bigEndian);
     chunk->size = size32;
     uint64_t payload = walk->next + 8;
-    if (walk->wide && walk->seen == 0 && chunk_is(chunk, "ds64"))
+    // The ds64 comes first in RF64 and BW64, but writers that add it late
+    // are read too: it only has to come before the chunks it sizes.
+    if (walk->wide && chunk_is(chunk, "ds64"))
         read_ds64(walk, payload, size32);
     else if (walk->wide && size32 == SIZE_IN_DS64)
         chunk->size = size_from_ds64(walk, chunk);
@@ -132,7 +132,6 @@ WalkStep next_chunk(ChunkWalk *walk, Chunk *chunk)
         walk->ended = true;
         return WALK_CHUNK;
     }
-    // A chunk of odd size is followed by one pad byte.
-    walk->next = payload + chunk->size + (chunk->size & 1);
+    walk->next = payload + padded(chunk->size);
     return WALK_CHUNK;
 }

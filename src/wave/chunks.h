@@ -34,9 +34,11 @@ constexpr int DS64_SIZES = 8;
 struct ChunkWalk {
     const ByteSource *src;
     uint64_t next; // where the next chunk header lies
-    bool wide;     // RF64 or BW64: sizes of 0xFFFFFFFF are looked up in ds64
+    bool wide;      // RF64 or BW64: sizes of 0xFFFFFFFF are looked up in ds64
+    bool bigEndian; // RIFX: every field is big-endian
     bool ended;    // a data chunk ran past the end: no chunk follows it
     uint32_t seen; // chunks read so far
+    bool haveDs64;
     uint64_t dataSize;
     uint32_t tableSize;
     struct {
@@ -46,9 +48,9 @@ struct ChunkWalk {
 };
 
 enum WalkStart {
-    WALK_RIFF,    // RIFF, RF64 or BW64, then WAVE: a chunk list to walk
+    WALK_RIFF,    // RIFF, RIFX, RF64 or BW64, then WAVE: a chunk list to walk
     WALK_OTHER,   // no RIFF/WAVE header: the list can't be walked
-    WALK_FOREIGN, // big-endian RIFX or Sony Wave64, which are not played
+    WALK_FOREIGN, // Sony Wave64, which is not played
 };
 
 // Reads the file's first 12 bytes and readies the walk at byte 12.

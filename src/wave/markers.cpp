@@ -134,11 +134,11 @@ bool read_adtl_entry(const ByteSource *src, const Chunk *entry, MarkerList *list
     Marker *m = marker_with_id(list, Assem4(b));
     if (m == nullptr)
         return true; // a label for a cue point that isn't there
-    bool isLabel = std::memcmp(entry->id, "labl", 4) == 0;
-    bool isNote = std::memcmp(entry->id, "note", 4) == 0;
+    bool isLabel = four_cc_is(entry->id, "labl");
+    bool isNote = four_cc_is(entry->id, "note");
     if (isLabel || (isNote && m->label[0] == '\0'))
         set_label(src, entry->at + 12, static_cast<uint32_t>(entry->size - 4), m);
-    if (std::memcmp(entry->id, "ltxt", 4) == 0) {
+    if (four_cc_is(entry->id, "ltxt")) {
         if (entry->size < 8 || !read_exactly(src, entry->at + 12, b, 4))
             return false;
         set_region(m, Assem4(b));
@@ -160,7 +160,7 @@ bool read_adtl(const ByteSource *src, const Chunk *c, MarkerList *list)
         entry.size = Assem4(h + 4);
         if (entry.size > end - at - 8 || !read_adtl_entry(src, &entry, list))
             return false;
-        at += 8 + entry.size + (entry.size & 1);
+        at += 8 + padded(entry.size);
     }
     return true;
 }
@@ -169,7 +169,7 @@ bool is_adtl(const ByteSource *src, const Chunk *c)
 {
     unsigned char type[4];
     return chunk_is(c, "LIST") && c->size >= 4 && read_exactly(src, c->at + 8, type, 4) &&
-           std::memcmp(type, "adtl", 4) == 0;
+           four_cc_is(type, "adtl");
 }
 
 // Label lists a file may hold; real files hold one.

@@ -43,33 +43,59 @@ uint32_t find_even(const unsigned char *head, uint32_t headBytes, const char *id
     return NOT_FOUND;
 }
 
-// The fields of the format chunk whose identifier lies at fmt. A chunk
-// found by the walk must hold the plain fields; a scanned one is read as it
-// always was. The sub-format of an extensible chunk is believed only when
-// the chunk says that it holds it.
-ProbeResult read_format(const ByteSource *src, uint64_t fmt, bool walked, WaveFields *w)
+// Bytes a sample takes. Samples whose bits aren't whole bytes (12 in 16,
+// 20 in 24, 5 in 8) sit in a container, the frame's share of the block
+// align, else the bits rounded up; their low bits are zero, so they play as
+// the container's samples. A block align of 0 was never filled in.
+uint32_t container_bytes(uint32_t bits, uint32_t channels, uint32_t blockAlign)
+{
+    if (bits % 8 == 0)
+        return bits / 8;
+    if (channels > 0 && blockAlign > 0 && blockAlign % channels == 0 &&
+        blockAlign / channels >= (bits + 7) / 8)
+        return blockAlign / channels;
+    return (bits + 7) / 8;
+}
+
+// The fields of the format chunk whose identifier lies at fmt, in the
+// file's byte order. A chunk found by the walk must hold the plain fields;
+// a scanned one is read as it always was. The sub-format of an extensible
+// chunk is believed only when the chunk says that it holds it.
+ProbeResult read_format(const ByteSource *src, uint64_t fmt, bool walked, bool bigEndian,
+                        WaveFields *w)
 {
     unsigned char b[FORMAT_BYTES_READ] = {};
     size_t got = read_at(src, fmt, b, sizeof b);
     if (got < 24)
         return PROBE_CUT_SHORT;
-    uint32_t chunkSize = Assem4(b + 4);
+    uint32_t chunkSize = field4(b + 4, bigEndian);
     if (walked && chunkSize < 16)
         return PROBE_CUT_SHORT;
-    w->channels = Assem2(b + 10);
-    w->format.bitsPerSample = Assem2(b + 22);
-    w->bytesPerSample = w->format.bitsPerSample / 8u;
-    w->rate = Assem4(b + 12);
-    w->format.blockAlign = Assem2(b + 20);
-    w->format.tag = Assem2(b + 8);
+    w->channels = field2(b + 10, bigEndian);
+    w->rate = field4(b + 12, bigEndian);
+    w->format.blockAlign = field2(b + 20, bigEndian);
+    w->format.tag = field2(b + 8, bigEndian);
+    w->format.bigEndian = bigEndian;
+    w->bytesPerSample = container_bytes(field2(b + 22, bigEndian), w->channels,
+                                        w->format.blockAlign);
+    w->format.bitsPerSample = 8 * w->bytesPerSample;
+    if (w->format.blockAlign == 0)
+        w->format.blockAlign = w->channels * w->bytesPerSample;
     if (w->format.tag == TAG_EXTENSIBLE) {
         // cbSize, at 24, counts the 22 bytes that end in the sub-format.
-        if (chunkSize < 40 || got < FORMAT_BYTES_READ || Assem2(b + 24) < 22)
+        if (chunkSize < 40 || got < FORMAT_BYTES_READ || field2(b + 24, bigEndian) < 22)
             return PROBE_CUT_SHORT;
-        w->format.channelMask = Assem4(b + 28);
-        w->format.tag = Assem2(b + 32); // the sub-format's first two bytes
+        w->format.extensible = true;
+        w->format.channelMask = field4(b + 28, bigEndian);
+        w->format.tag = field2(b + 32, bigEndian); // the sub-format's first two bytes
     }
     return PROBE_OK;
+}
+
+// The 32-bit data sizes that writers leave before they know the size.
+bool is_placeholder(uint64_t dataSize)
+{
+    return dataSize == 0 || dataSize == 0xFFFFFFFF || dataSize == UINT64_MAX;
 }
 
 // The length in frames of the samples that begin at dataOffset, dataSize
@@ -77,25 +103,28 @@ ProbeResult read_format(const ByteSource *src, uint64_t fmt, bool walked, WaveFi
 ProbeResult count_frames(const ByteSource *src, uint64_t dataOffset, uint64_t dataSize,
                          WaveFields *w)
 {
-    if (dataOffset > UINT32_MAX)
-        return PROBE_TOO_LONG;
+    w->dataStart = dataOffset;
     w->dataOffset = static_cast<uint32_t>(dataOffset);
     uint64_t frameBytes = uint64_t{w->channels} * w->bytesPerSample;
+    if (w->channels == 0)
+        return PROBE_NO_CHANNELS;
     if (frameBytes == 0) {
-        // Compressed samples (4-bit ADPCM, say) have no whole bytes: their
+        // Compressed samples (4-bit ADPCM, say) may give no bits: their
         // format tag, which the player refuses, is what to report.
-        if (w->channels == 0 || tag_is_played(w->format.tag))
-            return PROBE_EMPTY_FRAME;
+        if (tag_is_played(w->format.tag))
+            return PROBE_NO_BITS;
         w->length = 0;
         return PROBE_OK;
     }
     // Headers written before the recording ended carry a placeholder or stale
     // size (often 0xFFFFFFFF): only the whole frames actually present count.
-    uint64_t available = src->size - dataOffset;
+    uint64_t available = src->size > dataOffset ? src->size - dataOffset : 0;
     uint64_t frames = (dataSize < available ? dataSize : available) / frameBytes;
     if (frames > MOST_FRAMES)
         return PROBE_TOO_LONG;
     w->length = static_cast<uint32_t>(frames);
+    if (dataSize > available && !is_placeholder(dataSize))
+        w->promisedFrames = dataSize / frameBytes;
     return PROBE_OK;
 }
 
@@ -131,7 +160,7 @@ ProbeResult scan(const ByteSource *src, WaveFields *w)
     uint32_t fmt = find_even(head, headBytes, "fmt", 3);
     if (fmt == NOT_FOUND)
         return PROBE_NO_FORMAT;
-    ProbeResult result = read_format(src, fmt, false, w);
+    ProbeResult result = read_format(src, fmt, false, false, w);
     if (result != PROBE_OK)
         return result;
     uint32_t data = find_even(head, headBytes, "data", 4);
@@ -156,9 +185,12 @@ ProbeResult probe_wave(const ByteSource *src, WaveFields *out)
     Chunk data{};
     ProbeResult result = PROBE_OK;
     if (start == WALK_RIFF && walk_to_chunks(&walk, &fmt, &data)) {
-        result = read_format(src, fmt.at, true, &w);
+        result = read_format(src, fmt.at, true, walk.bigEndian, &w);
         if (result == PROBE_OK)
             result = count_frames(src, data.at + 8, data.size, &w);
+    } else if (walk.bigEndian) {
+        // The scan reads little-endian fields: a broken RIFX list has no blocks it can use.
+        result = PROBE_NO_DATA;
     } else {
         result = scan(src, &w);
     }
@@ -180,11 +212,13 @@ const char *probe_failure_text(ProbeResult result)
         return "The wave header is cut short!";
     case PROBE_FOREIGN:
         return "Can't play this wave file: it is not a little-endian RIFF/WAVE file!";
+    case PROBE_NO_CHANNELS:
+        return "Can't play a wave file with no channels!";
     case PROBE_TOO_LONG:
         return "Can't play this wave file: it holds more than 2147483647 frames, the most "
                "that can be played!";
     default:
-        return "Can't play a wave file with no channels or under 8 bits per sample!";
+        return "Can't play a wave file with 0 bits per sample!";
     }
 }
 
@@ -197,7 +231,7 @@ void probe_ok_or_exit(ProbeResult result)
 } // namespace
 
 void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, uint32_t *channels,
-                   uint32_t *dataOffset, uint32_t *length, WaveFormat *format, MarkerList *markers)
+                   uint32_t *dataOffset, uint32_t *length, WaveFields *fields, MarkerList *markers)
 {
     OpenFailure failure = OPEN_MISSING;
     std::FILE *f = open_regular_file(path, &failure);
@@ -222,6 +256,6 @@ void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, u
     *rate = w.rate;
     *dataOffset = w.dataOffset;
     *length = w.length;
-    if (format != nullptr)
-        *format = w.format;
+    if (fields != nullptr)
+        *fields = w;
 }

@@ -21,18 +21,23 @@ enum ProbeResult {
     PROBE_NO_DATA,     // no "data" at an even position from 2 to 131072
     PROBE_CUT_SHORT,   // a field the probe needs lies past the end of the file
                        // or of its chunk
-    PROBE_EMPTY_FRAME, // zero channels or under 8 bits per sample
-    PROBE_FOREIGN,     // big-endian RIFX or Sony Wave64
-    PROBE_TOO_LONG,    // more than MOST_FRAMES frames, or samples 4 GiB in
+    PROBE_NO_CHANNELS, // zero channels
+    PROBE_NO_BITS,     // zero bits per sample
+    PROBE_FOREIGN,     // Sony Wave64
+    PROBE_TOO_LONG,    // more than MOST_FRAMES frames
 };
 
 // How the samples are encoded: the format tag (for an extensible format
-// chunk, its sub-format's) and the bits per sample as the header gives them.
+// chunk, its sub-format's) and the bits of the sample's container: the
+// header's bits per sample, or for samples of a width that isn't whole
+// bytes (12 bits in 16, 20 in 24), the container's.
 struct WaveFormat {
     uint32_t tag;
     uint32_t bitsPerSample;
-    uint32_t blockAlign;  // bytes per frame, as the header gives them
-    uint32_t channelMask; // an extensible chunk's speaker positions; 0: none given
+    uint32_t blockAlign;  // bytes per frame, as the header gives them (0 taken as the frame)
+    uint32_t channelMask; // an extensible chunk's speaker positions
+    bool extensible;      // the chunk gives a mask, which 0 means: no speaker positions
+    bool bigEndian;       // RIFX: the samples are big-endian too
 };
 
 // The wave attributes, in the one order used everywhere, and the encoding.
@@ -40,9 +45,12 @@ struct WaveFields {
     uint32_t rate;           // frames per second
     uint32_t bytesPerSample; // bits per sample / 8
     uint32_t channels;
-    uint32_t dataOffset; // byte position of the first sample
+    uint32_t dataOffset; // byte position of the first sample, in 32 bits (it wraps past 4 GiB)
     uint32_t length;     // whole frames present in the file
     WaveFormat format;
+    uint64_t dataStart;      // byte position of the first sample
+    uint64_t promisedFrames; // the frames the data header gives, where it gives more
+                             // than the file holds and is no placeholder; else 0
 };
 
 // Probes a file. A RIFF, RF64 or BW64 file's chunk list is walked for the
@@ -53,10 +61,10 @@ struct WaveFields {
 ProbeResult probe_wave(const ByteSource *src, WaveFields *out);
 
 // Opens the file, probes it and writes the five wave attributes through the
-// pointers, the encoding through format and the markers through markers
-// when they are given. Ends the
+// pointers, all that the probe found through fields and the markers through
+// markers when they are given. Ends the
 // process with status 2, after a message on standard output, when the file
 // isn't a regular file, can't be opened or measured, or fails the probe.
 void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, uint32_t *channels,
-                   uint32_t *dataOffset, uint32_t *length, WaveFormat *format = nullptr,
+                   uint32_t *dataOffset, uint32_t *length, WaveFields *fields = nullptr,
                    MarkerList *markers = nullptr);

@@ -124,15 +124,19 @@ class DeviceDouble(CuedeckCase):
             (5, 3, "", (1, 2, 4, 5, 3), usual % 5),
             (8, 3, "", (1, 2, 5, 6, 3, 4, 7, 8), usual % 8),
             (4, 0x33, "", (1, 2, 3, 4), usual % 4),  # FL FR BL BR: a gap in the mask
-            (4, 0x107, "", (1, 2, 3, 4), usual % 4 + "Warning: the device's channels are for other "
-             "speakers than the file's; they are sent in the file's order\n"),
+            # FL FR FC BC: each channel plays once at most, and what has no place is said.
+            (4, 0x107, "", (1, 2, 0, 0), usual % 4 + "Warning: FC and BC have no speaker on this "
+             "device and are not heard\n"),
+            (8, 0xFF, "", (1, 2, 5, 6, 3, 4, 0, 0), usual % 8 + "Warning: FLC and FRC have no "
+             "speaker on this device and are not heard\n"),
+            (6, 0, "", (1, 2, 3, 4, 5, 6), ""),  # the tracks of a multitrack recording
+            (6, 0x63F, "", (1, 2, 5, 6, 3, 4), usual % 6),  # more bits than channels: the lowest
             (3, 3, "", (1, 2, 3), "Warning: the device tells no channel map; the 3 channels are sent "
              "in the file's order\n"),
             # ALSA's positions: FL 3, FR 4, RL 5, RR 6, FC 7, LFE 8, SL 9, TRR 26.
             (6, 0x2020F, "take", (1, 2, 3, 4, 5, 6), ""),
             (6, 3, "tell:7,3,4,5,6,8", (3, 1, 2, 5, 6, 4), ""),
-            (6, 3, "tell:3,4,5,6,7,1", (1, 2, 3, 4, 5, 6), "Warning: the device's channels are for "
-             "other speakers than the file's; they are sent in the file's order\n"),  # 1: none
+            (6, 3, "tell:3,4,5,6,7,1", (1, 2, 5, 6, 3, 4), ""),  # 1: none, for what is left
             # Side speakers: FL FR FC LFE SL SR. A device that answers 1 keeps its
             # own order, and gets it back; one that tells a map and takes any
             # keeps the file's.

@@ -111,7 +111,7 @@ class FileChangesBetweenPlays(CuedeckCase):
             (rewrite(rate=48000), 1, RESTART % "samplerate"), (rewrite(bits=24), 1, RESTART % "bit depth"),
             (rewrite(channels=2), 1, RESTART % "channel number"),
             (rewrite(tag=3, extensible=True), 1, RESTART % "sample format"),
-            (rewrite(bits=20), 1, RESTART % "sample format"),
+            (rewrite(tag=6), 1, RESTART % "sample format"),
             (rewrite(block_align=4), 1, RESTART % "sample format"),
             (lambda: os.remove(self.path("t.wav")), 2, "The file called t.wav cannot be found!\n"),
         ]

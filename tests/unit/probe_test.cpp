@@ -83,8 +83,8 @@ TEST(Probe, CanonicalHeadersOfBothWidths)
         WaveFields want;
     };
     const Case cases[] = {
-        {1, 44100, 16, 1000, {44100, 2, 1, 44, 500, {1, 16, 2, 0}}},
-        {2, 48000, 24, 6000, {48000, 3, 2, 44, 1000, {1, 24, 6, 0}}},
+        {1, 44100, 16, 1000, {44100, 2, 1, 44, 500, {1, 16, 2, 0, false, false}, 44, 0}},
+        {2, 48000, 24, 6000, {48000, 3, 2, 44, 1000, {1, 24, 6, 0, false, false}, 44, 0}},
     };
     for (const Case &c : cases) {
         WaveFields w{};
@@ -210,8 +210,8 @@ TEST(Probe, FieldsPastTheEndAreRefused)
 TEST(Probe, EmptyFramesAreRefused)
 {
     WaveFields w{};
-    EXPECT_EQ(probe(canonical(0, 8000, 16, 100, 100), &w), PROBE_EMPTY_FRAME);
-    EXPECT_EQ(probe(canonical(2, 8000, 4, 100, 100), &w), PROBE_EMPTY_FRAME);
+    EXPECT_EQ(probe(canonical(0, 8000, 16, 100, 100), &w), PROBE_NO_CHANNELS);
+    EXPECT_EQ(probe(canonical(2, 8000, 0, 100, 100), &w), PROBE_NO_BITS);
 }
 
 // Files whose walk and scan disagree: the walk's answer is the one wanted.
