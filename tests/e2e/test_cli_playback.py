@@ -59,6 +59,38 @@ class WholeFile(CuedeckCase):
                 self.assertEqual((r.rc, r.err), (0, ""))
                 self.assertPlayed(model_pass(data, 2, 0, 5000))
 
+    def test_headers_as_other_writers_leave_them(self):
+        le, le8 = (lambda n: struct.pack("<I", n)), (lambda n: struct.pack("<Q", n))  # noqa: E731
+
+        def patch(raw, at, value, size=2):
+            return raw[:at] + value.to_bytes(size, "little") + raw[at + size:]
+
+        def rifx(raw, width):  # the same file in big-endian order
+            head = bytearray(b"RIFX" + raw[4:44])
+            for at, n in ((4, 4), (16, 4), (20, 2), (22, 2), (24, 4), (28, 4), (32, 2), (34, 2), (40, 4)):
+                head[at:at + n] = head[at:at + n][::-1]
+            return bytes(head) + b"".join(raw[i:i + width][::-1] for i in range(44, len(raw), width))
+        s16, s24 = counter_data(3000, 2, 2), counter_data(3000, 2, 3)
+        f16, f24 = wav_bytes(channels=2, data=s16), wav_bytes(channels=2, bits=24, data=s24)
+        ds64 = b"ds64" + le(28) + le8(0) + le8(len(s16)) + le8(0) + le(0)
+        rows = [  # the file, its samples, bytes a frame, standard error
+            (patch(f16, 34, 12), s16, 4, ""), (patch(f24, 34, 20), s24, 6, ""),
+            (patch(f16, 32, 0), s16, 4, ""),  # block align never filled in
+            (rifx(f16, 2), s16, 4, ""), (rifx(f24, 3), s24, 6, ""),
+            (patch(f16, 40, 20000, 4), s16, 4, "Warning: the data of t.wav is cut short: its header "
+             "gives 5000 frames, the file holds 3000\n"),
+            (b"RF64" + f16[4:40] + le(0xFFFFFFFF) + s16, s16, 4, ""),  # no ds64 at all
+            (b"RF64" + f16[4:36] + ds64 + b"data" + le(0xFFFFFFFF) + s16 + b"\x7f" * 8, s16, 4, ""),
+        ]
+        for raw, data, frame, err in rows:
+            with self.subTest(raw[:4], bits=raw[34:36], err=err):
+                with open(self.path("t.wav"), "wb") as f:
+                    f.write(raw)
+                self.fresh()
+                r = self.run_cuedeck(self.device, "t.wav", 0, 0, "wx", 1, 0)
+                self.assertEqual((r.rc, r.err), (0, err))
+                self.assertPlayed(model_pass(data, frame, 0, 3000))
+
     def test_placeholder_data_size_plays_what_is_there(self):
         data = counter_data(5000, 2, 2) + b"\x01"  # a partial frame at the end
         self.wav(channels=2, data=data, data_size=0xFFFFFFFF)
@@ -266,6 +298,16 @@ class FailuresAndPrompt(CuedeckCase):
                     continue
                 left = size // 4 - start * 48000
                 self.assertPlayed(tail[-left * 4:] + bytes((PERIOD - left) * 4))
+        # Samples that begin past 4 GiB, behind a chunk only ds64 sizes.
+        with open(self.path("late.wav"), "wb") as f:
+            f.write(b"RF64" + le(0xFFFFFFFF) + b"WAVE" + b"ds64" + le(40) + le8(0) + le8(len(tail)) +
+                    le8(0) + le(1) + b"JUNK" + le8(5 << 30) + stereo + b"JUNK" + le(0xFFFFFFFF))
+            f.seek(5 << 30, 1)
+            f.write(b"data" + le(0xFFFFFFFF) + tail)
+        self.fresh()
+        r = self.run_cuedeck(self.device, "late.wav", 5, 0, "px", 1, 0)
+        self.assertEqual((r.rc, r.err), (0, ""))
+        self.assertPlayed(model_pass(tail, 4, 5 * 48000, len(tail) // 4))
 
     def test_devices_that_refuse(self):
         # A card that takes two channels only, as most small boards' hw:
