@@ -7,6 +7,7 @@
 #include "cli/help.h"
 #include "util/console_input.h"
 #include "util/fatal.h"
+#include "util/printable.h"
 
 namespace {
 
@@ -73,18 +74,23 @@ float seconds_argument(const char *name, const char *arg)
     return seconds;
 }
 
-// START or STOP: "#N" names marker N, anything else is seconds.
-void position_argument(const char *name, const char *arg, float *seconds, int32_t *marker)
+// START or STOP: "#N" names marker N, anything else is seconds. A word
+// that begins with "#" and is no marker number would play from 0 as
+// seconds: refused, before the device opens.
+void position_argument_or_exit(const char *name, const char *arg, float *seconds,
+                               int32_t *marker)
 {
-    char *end = nullptr;
-    if (arg[0] == '#' && arg[1] >= '0' && arg[1] <= '9') {
-        long number = std::strtol(arg + 1, &end, 10);
-        if (*end == '\0') {
-            *marker = clamp_to_int32(number);
-            return;
-        }
+    if (arg[0] != '#') {
+        *seconds = seconds_argument(name, arg);
+        return;
     }
-    *seconds = seconds_argument(name, arg);
+    if (!marker_number(arg, marker)) {
+        char shown[SHOWN_NAME_SIZE];
+        printable_copy(arg, shown, sizeof shown);
+        exit_with_message(stdout, 2,
+                          "%s \"%s\" names no marker: a marker is \"#\" and its number, as #2!\n",
+                          name, shown);
+    }
 }
 
 int32_t whole_argument(const char *name, const char *arg)
@@ -134,9 +140,9 @@ void read_arguments_or_exit(int argc, char **argv, Arguments *a)
     }
     copy_file_name_or_exit(a->fileName, argv[2]);
     if (count >= 3)
-        position_argument("START", argv[3], &a->startSeconds, &a->startMarker);
+        position_argument_or_exit("START", argv[3], &a->startSeconds, &a->startMarker);
     if (count >= 4)
-        position_argument("STOP", argv[4], &a->stopSeconds, &a->stopMarker);
+        position_argument_or_exit("STOP", argv[4], &a->stopSeconds, &a->stopMarker);
     if (count >= 5) {
         // Cutting a long first command is safe: no command is that long.
         std::snprintf(a->commandText, sizeof a->commandText, "%s", argv[5]);

@@ -128,14 +128,14 @@ Pending whole_file(Player *p)
 Pending set_in(Player *p)
 {
     const WaveFields &w = p->wave;
-    SetInTime(w.rate, static_cast<int32_t>(w.length), &p->selection.start);
+    SetInTime(w.rate, static_cast<int32_t>(w.length), &p->selection.start, &p->markers);
     return PENDING_NONE;
 }
 
 Pending set_out(Player *p)
 {
     const WaveFields &w = p->wave;
-    SetOutTime(w.rate, static_cast<int32_t>(w.length), &p->selection.stop);
+    SetOutTime(w.rate, static_cast<int32_t>(w.length), &p->selection.stop, &p->markers);
     return PENDING_NONE;
 }
 

@@ -38,7 +38,7 @@ size_t read_period(Player *p, int64_t pos, PlayNotes *notes)
         samples = std::fread(p->buffer, w.bytesPerSample, want, p->data);
         if (samples < want) {
             std::fprintf(stderr, "The file called %s ended at frame %lld during the play!\n",
-                         p->fileName,
+                         p->shownName,
                  static_cast<long long>(pos) + static_cast<long long>(samples / w.channels));
             notes->end = PLAY_CUT_SHORT;
         }

@@ -34,11 +34,11 @@ void tell_marker_problems(Player *p)
         return;
     p->markerProblemsTold = problems;
     if ((problems & MARKERS_BROKEN) != 0)
-        warn("a marker chunk of %s is cut short; playing without markers\n", p->fileName);
+        warn("a marker chunk of %s is cut short; playing without markers\n", p->shownName);
     if ((problems & MARKERS_PAST_END) != 0)
-        warn("markers past the end of the samples of %s are left out\n", p->fileName);
+        warn("markers past the end of the samples of %s are left out\n", p->shownName);
     if ((problems & MARKERS_TOO_MANY) != 0)
-        warn("only the first %u markers of %s are kept\n", MOST_MARKERS, p->fileName);
+        warn("only the first %u markers of %s are kept\n", MOST_MARKERS, p->shownName);
 }
 
 // A data chunk that ends before its header says: a recording cut short,
@@ -50,7 +50,7 @@ void tell_data_cut_short(Player *p)
         return;
     p->promisedFramesTold = w.promisedFrames;
     warn("the data of %s is cut short: its header gives %llu frames, the file holds %u\n",
-         p->fileName, static_cast<unsigned long long>(w.promisedFrames), w.length);
+         p->shownName, static_cast<unsigned long long>(w.promisedFrames), w.length);
 }
 
 // Probes the file into the caller's wave attributes, and reads its
@@ -70,7 +70,7 @@ int32_t marker_position_or_exit(const Player *p, int32_t number)
 {
     const Marker *m = marker_numbered(&p->markers, number);
     if (m == nullptr)
-        exit_with_message(stdout, 2, "There is no marker %i in %s!\n", number, p->fileName);
+        exit_with_message(stdout, 2, "There is no marker %i in %s!\n", number, p->shownName);
     return static_cast<int32_t>(m->position);
 }
 
@@ -164,7 +164,7 @@ void open_data_or_exit(Player *p)
     // The probe's own open succeeded: the file went away in between, or
     // something else took its name.
     if (p->data == nullptr)
-        exit_with_message(stdout, 2, "The file called %s cannot be read!\n", p->fileName);
+        exit_with_message(stdout, 2, "The file called %s cannot be read!\n", p->shownName);
     // Unbuffered: every period is one seek and one read straight into the
     // period buffer, with no copy through stdio and no block-aligning reads.
     std::setvbuf(p->data, nullptr, _IONBF, 0);
@@ -270,6 +270,7 @@ void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t
 {
     Player p{};
     p.fileName = fileName;
+    printable_copy(fileName, p.shownName, sizeof p.shownName);
     p.caller = WaveAttributes{&rate, &bytesPerSample, &channels, &dataOffset, &length};
     p.loops = loops;
     p.showClock = showClock;

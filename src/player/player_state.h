@@ -6,6 +6,7 @@
 
 #include "device/pcm.h"
 #include "player/selection.h"
+#include "util/printable.h"
 #include "wave/encoding.h"
 #include "wave/probe.h"
 
@@ -20,6 +21,7 @@ struct WaveAttributes {
 
 struct Player {
     const char *fileName;
+    char shownName[SHOWN_NAME_SIZE]; // as messages show it: no control characters
     WaveAttributes caller;       // the caller's five variables, which every probe writes
     WaveFields wave;             // the same values and the encoding, as the latest probe found them
     MarkerList markers;          // the file's markers, as the latest probe found them

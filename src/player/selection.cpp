@@ -1,12 +1,47 @@
 #include "player/selection.h"
 
+#include <cctype>
 #include <cstdio>
 
+#include "player/command_text.h"
 #include "player/seconds.h"
+#include "util/console_input.h"
+#include "util/printable.h"
 
-void SetInTime(uint32_t rate, int32_t length, int32_t *start)
+namespace {
+
+// A reply that begins with "#": the position of the marker it names goes
+// to *frame, or there is none and it is said. False for any other reply,
+// which is left unread.
+bool read_marker_reply(const MarkerList *markers, int32_t *frame)
+{
+    int c = 0;
+    while ((c = std::getchar()) != EOF && std::isspace(c) != 0) {
+    }
+    if (c != EOF)
+        std::ungetc(c, stdin);
+    if (c != '#' || markers == nullptr)
+        return false;
+    char word[COMMAND_TEXT_SIZE];
+    read_word(stdin, word, sizeof word);
+    int32_t number = 0;
+    const Marker *m = marker_number(word, &number) ? marker_numbered(markers, number) : nullptr;
+    if (m != nullptr) {
+        *frame = static_cast<int32_t>(m->position);
+        return true;
+    }
+    make_printable(word);
+    std::printf("There is no marker %s.\n", word + 1);
+    return true;
+}
+
+} // namespace
+
+void SetInTime(uint32_t rate, int32_t length, int32_t *start, const MarkerList *markers)
 {
     std::puts("Enter in-time in seconds.");
+    if (read_marker_reply(markers, start))
+        return;
     float seconds = 0;
     if (std::scanf("%f", &seconds) != 1)
         return;
@@ -17,9 +52,11 @@ void SetInTime(uint32_t rate, int32_t length, int32_t *start)
     *start = product < static_cast<double>(length) && product >= 0 ? truncate_to_frames(x) : 0;
 }
 
-void SetOutTime(uint32_t rate, int32_t length, int32_t *stop)
+void SetOutTime(uint32_t rate, int32_t length, int32_t *stop, const MarkerList *markers)
 {
     std::puts("Enter out-time in seconds.");
+    if (read_marker_reply(markers, stop))
+        return;
     float seconds = 0;
     if (std::scanf("%f", &seconds) != 1)
         return;

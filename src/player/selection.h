@@ -5,6 +5,8 @@
 #pragma once
 #include <cstdint>
 
+#include "wave/markers.h"
+
 struct Selection {
     int32_t start;
     int32_t stop;
@@ -12,13 +14,15 @@ struct Selection {
 
 // Asks for the in-time in seconds and sets *start from it. A time at or past
 // the end of the file (length frames), or a negative one, gives 0. A reply
-// that isn't a number leaves *start as it was.
-void SetInTime(uint32_t rate, int32_t length, int32_t *start);
+// that isn't a number leaves *start as it was. A reply "#N" sets it to
+// marker N's position (of markers, when given), or says there is no such
+// marker and leaves it.
+void SetInTime(uint32_t rate, int32_t length, int32_t *start, const MarkerList *markers = nullptr);
 
 // Asks for the out-time in seconds and sets *stop from it. A time past the
 // end of the file gives the length; a negative time gives a negative stop.
-// A reply that isn't a number leaves *stop as it was.
-void SetOutTime(uint32_t rate, int32_t length, int32_t *stop);
+// A reply that isn't a number leaves *stop as it was. "#N" as for SetInTime.
+void SetOutTime(uint32_t rate, int32_t length, int32_t *stop, const MarkerList *markers = nullptr);
 
 // The frame-stepping commands. Each takes the selection, the file's length
 // in frames and the nudge amount, computes both new ends from the old ones

@@ -1,6 +1,7 @@
 #include "util/console_input.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -109,4 +110,16 @@ int32_t clamp_to_int32(long value)
     if (value < INT32_MIN)
         return INT32_MIN;
     return static_cast<int32_t>(value);
+}
+
+bool marker_number(const char *word, int32_t *number)
+{
+    if (word[0] != '#' || word[1] < '0' || word[1] > '9')
+        return false;
+    char *end = nullptr;
+    long value = std::strtol(word + 1, &end, 10);
+    if (*end != '\0')
+        return false;
+    *number = clamp_to_int32(value);
+    return true;
 }

@@ -23,6 +23,10 @@ WordResult read_word(std::FILE *in, char *word, size_t capacity);
 // unread, so the next word read picks them up.
 bool read_int32(std::FILE *in, int32_t *number);
 
+// A marker's number as typed: "#" and a whole decimal number, nothing
+// else. Beyond the int32_t range it gives the nearest end of the range.
+bool marker_number(const char *word, int32_t *number);
+
 // A whole number that strtol already converted, brought into the int32_t range
 // (long has 64 bits on some machines and 32 on others).
 int32_t clamp_to_int32(long value);

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include "util/fatal.h"
+#include "util/printable.h"
 #include "util/regular_file.h"
 #include "wave/bytes.h"
 #include "wave/encoding.h"
@@ -235,15 +236,17 @@ void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, u
 {
     OpenFailure failure = OPEN_MISSING;
     std::FILE *f = open_regular_file(path, &failure);
+    char shown[SHOWN_NAME_SIZE];
+    printable_copy(path, shown, sizeof shown);
     if (f == nullptr && failure == OPEN_NOT_REGULAR)
-        exit_with_message(stdout, 2, "The file called %s is not a regular file!\n", path);
+        exit_with_message(stdout, 2, "The file called %s is not a regular file!\n", shown);
     if (f == nullptr)
-        exit_with_message(stdout, 2, "The file called %s cannot be found!\n", path);
+        exit_with_message(stdout, 2, "The file called %s cannot be found!\n", shown);
     off_t size = -1;
     if (fseeko(f, 0, SEEK_END) == 0)
         size = ftello(f);
     if (size < 0)
-        exit_with_message(stdout, 2, "The file called %s can't be measured!\n", path);
+        exit_with_message(stdout, 2, "The file called %s can't be measured!\n", shown);
     ByteSource src{static_cast<uint64_t>(size), nullptr, f};
     WaveFields w{};
     ProbeResult result = probe_wave(&src, &w);

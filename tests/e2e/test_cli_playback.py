@@ -192,6 +192,8 @@ class FailuresAndPrompt(CuedeckCase):
             (None, ["null", "nope.wav", 0, 0, "wx"], b"", 2,
              "The file called nope.wav cannot be found!\n", ""),
             (None, ["null", "/tmp", 0, 0, "wx"], b"", 2, "The file called /tmp is not a regular file!\n", ""),
+            (None, ["null", "no\x1b[2Jpe\u009b.wav", 0, 0, "wx"], b"", 2,
+             "The file called no?[2Jpe?.wav cannot be found!\n", ""),
             (b"RIFF\0\0\0\0WAVE", ["null", bad, 0, 0, "wx"], b"", 2,
              "Can't find format chunk in wave file!\n", ""),
             (wav_bytes(frames=10)[:36] + b"junk" + bytes(40), ["null", bad, 0, 0, "wx"], b"", 2,

@@ -75,6 +75,11 @@ class Markers(CuedeckCase):
              BROKEN),
             (cue((1, 1000)), chunk(b"LIST", b"adtl" + b"labl" + le(100) + le(1)), False,  # overruns
              "\nThis file has no markers.\n", None, None, BROKEN),
+            # A lowercase list before the points, UTF-8 kept, C1 controls (raw and in UTF-8) not.
+            (chunk(b"list", b"adtl" + labl(1, "Café".encode()) + labl(2, b"a\x9bb") +
+                   labl(3, "x\u009by".encode())) + cue((1, 1000), (2, 3000), (3, 5000)), b"", False,
+             listing((1, 2, "Caf\xc3\xa9"), (3, 2, "a?b"), (5, 5, "x?y")), (3, "5.00 to 10.00"),
+             (1, 3, 1000, 5000), ""),
         ]
         for before, after, wide, listed, select, play, err in rows:
             with self.subTest(listed=listed[:40], wide=wide):
@@ -98,6 +103,15 @@ class Markers(CuedeckCase):
                 if play is None:
                     self.assertEqual((r.rc, r.out), (2, "There is no marker 1 in t.wav!\n"))
                 self.assertPlayed(model_pass(data, 2, start, stop) if play else b"")
+        # The last row's file: "#N" at the in and out prompts, and words that are no marker.
+        r = self.run_cuedeck("null", "t.wav", 0, 0, " ", 1, 0, stdin=b"i #2 o #3 i #7 o #x p x")
+        self.assertIn("in-time in seconds.\nThere is no marker 7.\n", r.out)
+        self.assertIn("out-time in seconds.\nThere is no marker x.\n", r.out)
+        self.assertIn("'p' to play with current settings: 3.00 to 5.00 sec", r.out)
+        for word in ("#2.5", "#x", "#", "#2s", "#-1"):
+            r = self.run_cuedeck(self.device, "t.wav", 0, word, "px")
+            self.assertEqual((r.rc, r.out), (2, 'STOP "%s" names no marker: a marker is "#" and its '
+                                                'number, as #2!\n' % word))
         r = self.run_cuedeck(self.device, "t.wav", "#0", 0, "px")
         self.assertEqual((r.rc, r.out), (2, "There is no marker 0 in t.wav!\n"))
         self.wav(rate=1000, data=data, before_data=cue(*((i, i) for i in range(1, 1001))))
