@@ -218,6 +218,9 @@ class FailuresAndPrompt(CuedeckCase):
              "Can't play this wave file: format 0x0001 has no 40-bit samples!\n", ""),
             (wav_bytes(bits=16, frames=10, tag=7), ["null", bad, 0, 0, "wx"], b"", 2,
              "Can't play this wave file: format 0x0007 has no 16-bit samples!\n", ""),
+            (wav_bytes(bits=16, frames=10, extensible=True)[:36] + b"\x15\0" +  # cbSize 21
+             wav_bytes(bits=16, frames=10, extensible=True)[38:], ["null", bad, 0, 0, "wx"], b"", 2,
+             "The wave header is cut short!\n", ""),
             (wav_bytes(bits=16, frames=10, extensible=True, fmt_size=22), ["null", bad, 0, 0, "wx"],
              b"", 2, "The wave header is cut short!\n", ""),
             (wav_bytes(bits=16, frames=10, extensible=True, fmt_size=16), ["null", bad, 0, 0, "wx"],
@@ -337,12 +340,20 @@ class FailuresAndPrompt(CuedeckCase):
         # closed, the capture file would get the text.
         data = counter_data(1000, 1, 2)
         self.wav(data=data, before_data=b"LIST\x04\0\0\0 wx ")
-        for fd, command, played in ((0, " ", b""), (1, "wx", model_pass(data, 2, 0, 1000)),
-                                    (2, "wx", model_pass(data, 2, 0, 1000))):
-            with self.subTest(fd=fd):
+        with open(self.path("t.wav"), "rb") as f:
+            wave = f.read()
+        whole = model_pass(data, 2, 0, 1000)
+        # A device that writes to the closed descriptor must not write into the wave file.
+        for fd, device, command, played in ((0, self.device, " ", b""), (1, self.device, "wx", whole),
+                                            (2, self.device, "wx", whole),
+                                            (1, "file:'/dev/stdout',raw", "wx", b""),
+                                            (2, "file:'/dev/stderr',raw", "wx", b"")):
+            with self.subTest(fd=fd, device=device):
                 self.fresh()
-                r = self.run_cuedeck(self.device, "t.wav", 0, 0, command, 1, 1,
+                r = self.run_cuedeck(device, "t.wav", 0, 0, command, 1, 1,
                                      before=lambda: os.close(fd))
                 self.assertEqual(r.rc, 0)
                 self.assertEqual("Playing..." in r.out, fd == 2)
                 self.assertPlayed(played)
+                with open(self.path("t.wav"), "rb") as f:
+                    self.assertTrue(f.read() == wave, "the wave file was written")

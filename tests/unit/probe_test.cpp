@@ -235,6 +235,9 @@ TEST(Probe, WalkTakesSizesFromDs64AndGivesUpOnEndlessLists)
     put_data(rf, 104, 8); // inside the JUNK payload
     put_data(rf, 204, 0xFFFFFFFF);
     rf.resize(220, 0);
+    // A table that claims more entries than the chunk has room for.
+    Bytes crowded = rf;
+    put_le(crowded, 44, 1000, 4);
     // RIFF: a "data" in a LIST before a data chunk whose size is a placeholder.
     Bytes placeholder = canonical(1, 8000, 16, 0, 0);
     put(placeholder, 36, "LIST");
@@ -254,7 +257,7 @@ TEST(Probe, WalkTakesSizesFromDs64AndGivesUpOnEndlessLists)
     const struct {
         const Bytes &file;
         uint32_t dataOffset, length;
-    } rows[] = {{rf, 212, 4}, {placeholder, 64, 3}, {endless, 52 + 8 * 1022, 1}};
+    } rows[] = {{rf, 212, 4}, {placeholder, 64, 3}, {endless, 52 + 8 * 1022, 1}, {crowded, 212, 4}};
     for (const auto &row : rows) {
         WaveFields w{};
         ASSERT_EQ(probe(row.file, &w), PROBE_OK);
