@@ -26,7 +26,11 @@ SampleEncoding sample_encoding(WaveFormat format)
 
 bool tag_is_played(uint32_t tag)
 {
-    return tag == TAG_PCM || tag == TAG_FLOAT || tag == TAG_A_LAW || tag == TAG_MU_LAW;
+    for (const auto &played : PLAYED) {
+        if (played.tag == tag)
+            return true;
+    }
+    return false;
 }
 
 unsigned char silence_byte(SampleEncoding encoding)
