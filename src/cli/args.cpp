@@ -119,6 +119,12 @@ void answer_options_or_exit(const char *arg)
 
 void read_arguments_or_exit(int argc, char **argv, Arguments *a)
 {
+    a->exact = false;
+    while (argc > 1 && (std::strcmp(argv[1], "--exact") == 0 || std::strcmp(argv[1], "-e") == 0)) {
+        a->exact = true;
+        argv += 1; // the positional arguments follow, as if the option were not there
+        argc -= 1;
+    }
     int count = argc - 1;
     if (count >= 1)
         answer_options_or_exit(argv[1]);

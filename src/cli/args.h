@@ -20,9 +20,10 @@ struct Arguments {
     int32_t loops;
     int32_t showClock; // 0 hides the clock
     int32_t commandGiven;
+    bool exact; // --exact or -e before the positional arguments
 };
 
-// Fills *a from up to seven positional arguments: device ("d" for the
+// Fills *a from --exact (or -e), then up to seven positional arguments: device ("d" for the
 // default), file, start, stop (seconds, or "#N" for marker N), first
 // command, loops, clock. Without a file
 // argument it asks for the file name at the terminal. Ends the process with

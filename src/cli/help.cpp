@@ -30,7 +30,7 @@ void Help()
 
 const char *usage_text()
 {
-    return "Usage: cuedeck [DEVICE [FILE [START [STOP [COMMAND [LOOPS [CLOCK]]]]]]]\n"
+    return "Usage: cuedeck [--exact] [DEVICE [FILE [START [STOP [COMMAND [LOOPS [CLOCK]]]]]]]\n"
            "       cuedeck --help | -h | --version\n"
            "\n"
            "Plays a wave file (PCM of 8, 16, 24 or 32 bits, floating point, A-law or\n"
@@ -45,6 +45,9 @@ const char *usage_text()
            "           exits, wx plays the whole file and exits\n"
            "  LOOPS    how many times to play the selection; 1 if none\n"
            "  CLOCK    0 hides the running clock\n"
+           "\n"
+           "  -e, --exact  exact edges: a play ends on its stop frame, and loops join\n"
+           "               without a gap (the menu's e turns them on and off)\n"
            "\n"
            "Examples:\n"
            "  cuedeck d song.wav 0 0 wx                the whole file once\n"

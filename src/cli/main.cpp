@@ -38,6 +38,6 @@ int main(int argc, char **argv)
     uint32_t length = 0;
     PLAY(a.fileName, a.deviceName, rate, bytesPerSample, channels, dataOffset, length,
          a.startSeconds, a.stopSeconds, a.commandText, a.commandGiven, a.loops, a.showClock,
-         a.startMarker, a.stopMarker);
+         a.startMarker, a.stopMarker, a.exact);
     return 0;
 }

@@ -98,6 +98,16 @@ Pending select_marker(Player *p)
     return PENDING_NONE;
 }
 
+// Not in the "+" list: an extension that changes no text of a run without it.
+Pending toggle_exact_edges(Player *p)
+{
+    p->exact = !p->exact;
+    std::puts(p->exact ? "Exact edges are on: a play ends on its stop frame, and loops join "
+                         "without a gap."
+                       : "Exact edges are off: a play ends on a whole period.");
+    return PENDING_NONE;
+}
+
 Pending exit_run(Player *)
 {
     return PENDING_EXIT;
@@ -191,6 +201,7 @@ const struct {
     {"nn", set_nudge, false},
     {"m", list_markers, false},
     {"c", select_marker, false},
+    {"e", toggle_exact_edges, false},
 };
 
 } // namespace

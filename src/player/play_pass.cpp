@@ -16,38 +16,28 @@ struct PlayNotes {
     PlayEnd end;
 };
 
-// Reads the period that begins at frame pos into the buffer and returns the
-// samples read. Never reads past the end of the sample data found by the
-// latest probe, so chunks after the data are never played as sound; whatever
-// the read leaves of the period is silence. A file that holds fewer samples
-// than the probe found (cut short while playing) ends the play there.
-size_t read_period(Player *p, int64_t pos, PlayNotes *notes)
+// Reads frames [pos, pos + frames) of the data into `into` and returns the
+// frames read. The callers never ask past the end of the sample data found
+// by the latest probe, so chunks after the data are never played as sound.
+// A file that holds fewer samples than the probe found (cut short while
+// playing) ends the play there.
+uint32_t read_frames(Player *p, int64_t pos, uint32_t frames, unsigned char *into,
+                     PlayNotes *notes)
 {
     const WaveFields &w = p->wave;
     uint32_t frameBytes = w.channels * w.bytesPerSample;
-    int64_t framesLeft = w.length - pos;
-    int64_t frames = framesLeft < p->period ? framesLeft : p->period;
-    size_t samples = 0;
-    if (frames > 0) {
-        // off_t has 64 bits (_FILE_OFFSET_BITS), also where long has 32. The
-        // stream knows where it stands: a pass's next period needs no seek.
-        off_t at = static_cast<off_t>(w.dataStart) + pos * frameBytes;
-        if (ftello(p->data) != at)
-            fseeko(p->data, at, SEEK_SET);
-        size_t want = static_cast<size_t>(frames) * w.channels;
-        samples = std::fread(p->buffer, w.bytesPerSample, want, p->data);
-        if (samples < want) {
-            std::fprintf(stderr, "The file called %s ended at frame %lld during the play!\n",
-                         p->shownName,
-                 static_cast<long long>(pos) + static_cast<long long>(samples / w.channels));
-            notes->end = PLAY_CUT_SHORT;
-        }
+    // off_t has 64 bits (_FILE_OFFSET_BITS), also where long has 32. The
+    // stream knows where it stands: a pass's next period needs no seek.
+    off_t at = static_cast<off_t>(w.dataStart) + pos * frameBytes;
+    if (ftello(p->data) != at)
+        fseeko(p->data, at, SEEK_SET);
+    size_t got = std::fread(into, frameBytes, frames, p->data);
+    if (got < frames) {
+        std::fprintf(stderr, "The file called %s ended at frame %lld during the play!\n",
+                     p->shownName, static_cast<long long>(pos) + static_cast<long long>(got));
+        notes->end = PLAY_CUT_SHORT;
     }
-    // Silence to the period's end in the file's own width; any room beyond
-    // is for the conversion, which writes it.
-    size_t bytes = samples * w.bytesPerSample;
-    std::memset(p->buffer + bytes, p->silence, size_t{p->period} * frameBytes - bytes);
-    return samples;
+    return static_cast<uint32_t>(got);
 }
 
 // The first write of a play finds the device dry whenever the menu waited
@@ -83,32 +73,93 @@ void tell_trouble(const WriteTrouble &trouble)
              underruns);
 }
 
-// One pass over the selection in whole periods. It ends at the first period
-// boundary at or past the stop, at the end of the data, where the file
-// was cut short, or at once on Ctrl-C.
-void play_pass_or_exit(Player *p, PlayNotes *notes)
+// The period buffer as it fills: frames from one pass or, with exact edges,
+// from the end of one and the start of the next.
+struct Period {
+    uint32_t filled;
+    int64_t clockPos; // the file position of its first frame
+};
+
+// Writes the period, silence after what was filled, and shows the clock.
+// Stopped by Ctrl-C, the play ends.
+void write_period_or_exit(Player *p, Period *period, PlayNotes *notes)
 {
-    // Frames before the data don't exist: a start below 0 plays from frame 0.
-    // The stored start, which the menu shows, is left as it is.
-    int64_t pos = p->selection.start < 0 ? 0 : p->selection.start;
     const WaveFields &w = p->wave;
-    do {
-        if (read_period(p, pos, notes) == 0)
-            return;
-        WriteTrouble trouble{};
-        WriteResult result = pcm_write_period_or_exit(p->pcm, p->buffer, p->period, &trouble);
-        if (result == WRITE_STOPPED) {
-            notes->end = PLAY_STOPPED;
-            return;
-        }
-        count_trouble(notes, trouble);
-        if (p->showClock != 0) {
-            // pos < length, so it fits an int32_t.
-            std::printf("\rclock = %.2f sec", frames_to_seconds(static_cast<int32_t>(pos), w.rate));
-            std::fflush(stdout);
-        }
-        pos += p->period;
-    } while (pos < p->selection.stop && notes->end == PLAY_DONE);
+    uint32_t frameBytes = w.channels * w.bytesPerSample;
+    // Silence in the file's own width; any room beyond is for the
+    // conversion, which writes it.
+    std::memset(p->buffer + size_t{period->filled} * frameBytes, p->exact ? p->exactSilence : p->silence,
+                size_t{p->period - period->filled} * frameBytes);
+    period->filled = 0;
+    WriteTrouble trouble{};
+    if (pcm_write_period_or_exit(p->pcm, p->buffer, p->period, &trouble) == WRITE_STOPPED) {
+        notes->end = PLAY_STOPPED;
+        return;
+    }
+    count_trouble(notes, trouble);
+    if (p->showClock != 0) {
+        // Positions lie within the data, so they fit an int32_t.
+        std::printf("\rclock = %.2f sec",
+                    frames_to_seconds(static_cast<int32_t>(period->clockPos), w.rate));
+        std::fflush(stdout);
+    }
+}
+
+// Where a pass from `from` ends. With exact edges, at the stop frame. Else in
+// whole periods: at the first period boundary at or past the stop. Never
+// past the end of the data.
+int64_t pass_end(const Player *p, int64_t from)
+{
+    int64_t stop = p->selection.stop;
+    if (!p->exact) {
+        int64_t periods = (stop - from + p->period - 1) / p->period;
+        stop = from + (periods > 1 ? periods : 1) * p->period; // a pass is one period at least
+    }
+    return stop < p->wave.length ? stop : p->wave.length;
+}
+
+// One pass: frames [from, to) into the period buffer, each full period
+// written. It ends early where the file was cut short, or on Ctrl-C.
+void play_pass_or_exit(Player *p, int64_t from, int64_t to, Period *period, PlayNotes *notes)
+{
+    uint32_t frameBytes = p->wave.channels * p->wave.bytesPerSample;
+    for (int64_t pos = from; pos < to && notes->end == PLAY_DONE;) {
+        if (period->filled == 0)
+            period->clockPos = pos;
+        int64_t room = p->period - period->filled;
+        auto frames = static_cast<uint32_t>(to - pos < room ? to - pos : room);
+        uint32_t got = read_frames(p, pos, frames,
+                                   p->buffer + size_t{period->filled} * frameBytes, notes);
+        period->filled += got;
+        pos += got;
+        if (period->filled == p->period)
+            write_period_or_exit(p, period, notes);
+    }
+}
+
+// The passes back to back. Without exact edges each pass ends on a whole
+// period and the next starts a period of its own; with them, the next
+// pass's first frame follows the last one's in the same period, and only
+// the last period is filled up with silence.
+void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
+{
+    Period period{0, 0};
+    for (int32_t i = 0; i < loops && notes->end == PLAY_DONE; ++i) {
+        if (loops != 1)
+            std::printf("\nLoops remaining: %i\n", loops - i - 1);
+        // A start at or after the stop plays nothing, yet its header and
+        // loop lines are printed all the same.
+        if (p->selection.start >= p->selection.stop)
+            continue;
+        // Frames before the data don't exist: a start below 0 plays from
+        // frame 0. The stored start, which the menu shows, is left as it is.
+        int64_t from = p->selection.start < 0 ? 0 : p->selection.start;
+        play_pass_or_exit(p, from, pass_end(p, from), &period, notes);
+        if (!p->exact && period.filled > 0 && notes->end != PLAY_STOPPED)
+            write_period_or_exit(p, &period, notes);
+    }
+    if (period.filled > 0 && notes->end != PLAY_STOPPED)
+        write_period_or_exit(p, &period, notes);
 }
 
 } // namespace
@@ -131,14 +182,7 @@ PlayEnd play_selection_or_exit(Player *p, bool stoppable)
     if (stoppable)
         catch_interrupts(p->pcm);
     PlayNotes notes{true, {0, 0, false}, PLAY_DONE};
-    for (int32_t i = 0; i < loops && notes.end == PLAY_DONE; ++i) {
-        if (loops != 1)
-            std::printf("\nLoops remaining: %i\n", loops - i - 1);
-        // A start at or after the stop plays nothing, yet its header and
-        // loop lines are printed all the same.
-        if (p->selection.start < p->selection.stop)
-            play_pass_or_exit(p, &notes);
-    }
+    play_passes_or_exit(p, loops, &notes);
     release_interrupts();
     if (notes.end == PLAY_STOPPED)
         pcm_drop(p->pcm);

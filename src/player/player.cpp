@@ -213,6 +213,7 @@ void start_up_or_exit(Player *p, const char *deviceName, const FirstSelection &f
     p->baseline = w;
     SampleEncoding encoding = playable_encoding_or_exit(w);
     p->silence = silence_byte(encoding);
+    p->exactSilence = zero_byte(encoding);
     open_data_or_exit(p);
     p->selection = first_selection(p, first);
     pcm_ask_pipewire_for_its_usual_cycle(w.rate);
@@ -266,7 +267,7 @@ void shut_down_or_exit(Player *p)
 void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t &bytesPerSample,
           uint32_t &channels, uint32_t &dataOffset, uint32_t &length, float startSeconds,
           float stopSeconds, char *commandText, int32_t commandGiven, int32_t loops,
-          int32_t showClock, int32_t startMarker, int32_t stopMarker)
+          int32_t showClock, int32_t startMarker, int32_t stopMarker, bool exact)
 {
     Player p{};
     p.fileName = fileName;
@@ -276,6 +277,7 @@ void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t
     p.showClock = showClock;
     p.commandText = commandText;
     p.commandGiven = commandGiven;
+    p.exact = exact;
     start_up_or_exit(&p, deviceName,
                      FirstSelection{startSeconds, stopSeconds, startMarker, stopMarker});
     bool scriptCutShort = false;

@@ -13,8 +13,11 @@ constexpr int32_t NO_MARKER = -1;
 // has ends the process with status 2.
 // When commandGiven is not 0, commandText is processed before the menu is
 // shown; later commands are read into commandText (COMMAND_TEXT_SIZE bytes).
+// With exact, a play ends on its stop frame and loops join without a gap
+// (the menu's "e" turns it on and off).
 // Returns after the run ends normally; fatal conditions end the process.
 void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t &bytesPerSample,
           uint32_t &channels, uint32_t &dataOffset, uint32_t &length, float startSeconds,
           float stopSeconds, char *commandText, int32_t commandGiven, int32_t loops,
-          int32_t showClock, int32_t startMarker = NO_MARKER, int32_t stopMarker = NO_MARKER);
+          int32_t showClock, int32_t startMarker = NO_MARKER, int32_t stopMarker = NO_MARKER,
+          bool exact = false);

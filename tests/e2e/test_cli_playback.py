@@ -59,6 +59,37 @@ class WholeFile(CuedeckCase):
                 self.assertEqual((r.rc, r.err), (0, ""))
                 self.assertPlayed(model_pass(data, 2, 0, 5000))
 
+    def test_exact_edges_play_the_selection_and_nothing_else(self):
+        cues = (b"cue " + struct.pack("<I", 52) + struct.pack("<I", 2) +
+                b"".join(struct.pack("<II4sIII", i, 0, b"data", 0, 0, f) for i, f in ((1, 1000), (2, 7000))))
+        rows = [  # rate, frames, tag, arguments after the file, menu words, in, out, loops, silence
+            (8000, 20000, 1, ("0.5", "0.6", "px", 7), b"", 4000, 4800, 7, b"\0"),  # under a period
+            (44100, 30000, 1, ("0.1", "0.5", "px", 3), b"", 4410, 22050, 3, b"\0"),  # several periods
+            (48000, 10000, 1, (0, 0, "wx", 3), b"", 0, 10000, 3, b"\0"),  # the whole file
+            (8000, 9000, 1, ("#1", "#2", "px", 2), b"", 1000, 7000, 2, b"\0"),  # a marker's stretch
+            (8000, 5000, 1, ("0.5", 10, "px", 2), b"", 4000, 5000, 2, b"\0"),  # a stop past the end
+            (8000, 3000, 6, ("0.1", "0.2", "px", 2), b"", 800, 1600, 2, b"\xd5"),  # A-law's zero
+        ]
+        for rate, frames, tag, args, words, start, stop, loops, silence in rows:
+            with self.subTest(rate=rate, args=args):
+                width = 1 if tag == 6 else 2
+                data = counter_data(frames, 1, width)
+                self.wav(rate=rate, data=data, tag=tag, bits=8 * width,
+                         before_data=cues if args[0] == "#1" else b"")
+                self.fresh()
+                r = self.run_cuedeck("--exact", self.device, "t.wav", *args, 0)
+                self.assertEqual((r.rc, r.err), (0, ""))
+                heard = data[start * width:stop * width] * loops
+                self.assertPlayed(heard + silence * (-len(heard) // width % PERIOD * width))
+        # "e" at the menu turns them on for the plays that follow, and says so.
+        self.fresh()
+        r = self.run_cuedeck(self.device, "t.wav", "0.1", "0.2", " ", 2, 0, stdin=b"e p e p x")
+        self.assertIn("\nExact edges are on: a play ends on its stop frame, and loops join without "
+                      "a gap.\n", r.out)
+        self.assertIn("\nExact edges are off: a play ends on a whole period.\n", r.out)
+        exact = data[800:1600] * 2
+        self.assertPlayed(exact + b"\xd5" * (PERIOD - 1600) + model_pass(data, 1, 800, 1600, silence=b"\x55") * 2)
+
     def test_headers_as_other_writers_leave_them(self):
         le, le8 = (lambda n: struct.pack("<I", n)), (lambda n: struct.pack("<Q", n))  # noqa: E731
 
@@ -243,12 +274,12 @@ class FailuresAndPrompt(CuedeckCase):
             (wav_bytes(frames=10), [bad], b"bad.wav", 1, None, (
                 "ends", NO_DEVICE + "(The first argument is the ALSA device. To play bad.wav on the "
                 "default device: cuedeck d bad.wav)\n")),
-            (None, ["--help", "nope.wav"], b"x", 0, ("starts", "Usage: cuedeck [DEVICE [FILE [START"), ""),
+            (None, ["--help", "nope.wav"], b"x", 0, ("starts", "Usage: cuedeck [--exact] [DEVICE [FILE [START"), ""),
             (None, ["-h"], b"x", 0, ("has", "\nThe menu and everything else: man cuedeck"), ""),
             (None, ["--version"], b"", 0, "cuedeck %s\n" % version, ""),
             # No device name begins with "-".
             (None, ["-D", "hw:0", "t.wav"], b"x", 2, "",
-             ("starts", "cuedeck: unknown option '-D'\nUsage: cuedeck [DEVICE")),
+             ("starts", "cuedeck: unknown option '-D'\nUsage: cuedeck [--exact] [DEVICE")),
             (None, ["-v"], b"x", 2, "", ("has", "man -l man/cuedeck.1")),
             (wav_bytes(frames=10), ["n" * 64, bad, 0, 0, "wx"], b"", 1, "",
              "The device name is too long: at most 63 characters\n"),

@@ -125,6 +125,13 @@ class SoundServer(CuedeckCase):
         self.assertLess(wall, played + 0.5)
         self.assertHeardInOrder(loop * 8)
 
+    def test_an_exact_loop_is_heard_as_one_unbroken_run(self):
+        data = counter_data(RATE, 2, 2)
+        self.wav(rate=RATE, channels=2, data=data)
+        r = self.run_cuedeck("--exact", self.device, "t.wav", 0.1, 0.3, "px", 3, 0, env=self.env)
+        self.assertEqual((r.rc, r.err), (0, ""))
+        self.assertHeardInOrder(data[4410 * FRAME_BYTES:13230 * FRAME_BYTES] * 3)
+
     def test_surround_goes_to_the_right_speakers(self):
         # 5.1 made for side speakers: FL FR FC LFE SL SR. The sink's order is
         # ALSA's usual FL FR RL RR FC LFE: the pulse plugin keeps to it and
