@@ -59,5 +59,17 @@ for mib in (128, 1024):
     times = [run(["null", path, 0, 0, "x"]) for _ in range(runs)]
     lines.append("| %d MiB | %.3f s | %.3f s |" % (mib, statistics.median(t[0] for t in times),
                                                    statistics.median(t[1] for t in times)))
+lines += ["", "## Exact edges against whole periods, CPU per second of audio (null device)", "",
+          "| loop | passes | whole periods | exact | exact / whole |", "|---|---|---|---|---|"]
+path = os.path.join(work, "loop.wav")
+looped(path, 20)
+for seconds, passes in ((0.1, 1000), (10, 10)):
+    audio = seconds * passes
+    cost = {}
+    for mode in ("whole", "exact"):
+        args = (["--exact"] if mode == "exact" else []) + ["null", path, 1, 1 + seconds, "px", passes, 0]
+        cost[mode] = statistics.median(run(args)[1] for _ in range(runs)) / audio
+    lines.append("| %g s | %d | %.2f ms | %.2f ms | %.2f |" % (
+        seconds, passes, 1000 * cost["whole"], 1000 * cost["exact"], cost["exact"] / cost["whole"]))
 open(report, "w").write("\n".join(lines) + "\n")
 print("\n".join(lines))
