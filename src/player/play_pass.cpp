@@ -4,8 +4,10 @@
 #include <cstring>
 
 #include "player/interrupt.h"
+#include "player/play_keys.h"
 #include "player/seconds.h"
 #include "util/fatal.h"
+#include "util/keys.h"
 
 namespace {
 
@@ -14,6 +16,7 @@ struct PlayNotes {
     bool firstWrite;
     WriteTrouble trouble; // in the middle of the play
     PlayEnd end;
+    PassKey key; // what a key asked for at the end of the pass under way
 };
 
 // Reads frames [pos, pos + frames) of the data into `into` and returns the
@@ -91,6 +94,7 @@ void write_period_or_exit(Player *p, Period *period, PlayNotes *notes)
     std::memset(p->buffer + size_t{period->filled} * frameBytes, p->exact ? p->exactSilence : p->silence,
                 size_t{p->period - period->filled} * frameBytes);
     period->filled = 0;
+    notes->key = read_pass_keys(p, notes->key);
     WriteTrouble trouble{};
     if (pcm_write_period_or_exit(p->pcm, p->buffer, p->period, &trouble) == WRITE_STOPPED) {
         notes->end = PLAY_STOPPED;
@@ -137,6 +141,23 @@ void play_pass_or_exit(Player *p, int64_t from, int64_t to, Period *period, Play
     }
 }
 
+// How many passes are left after the one that just ended, by the key
+// pressed during it: Enter makes it the last; a hand-on makes the stretch
+// it goes to the selection, played once.
+int32_t passes_after_keys(Player *p, int32_t left, PlayNotes *notes, bool *handedOn)
+{
+    PassKey key = read_pass_keys(p, notes->key);
+    notes->key = KEY_NONE;
+    Selection next{};
+    if (key == KEY_RELEASE)
+        return 0;
+    if (key == KEY_NONE || !handed_on_stretch(p, key == KEY_ON, &next))
+        return left;
+    p->selection = next;
+    *handedOn = true;
+    return 1;
+}
+
 // The passes back to back. Without exact edges each pass ends on a whole
 // period and the next starts a period of its own; with them, the next
 // pass's first frame follows the last one's in the same period, and only
@@ -144,9 +165,11 @@ void play_pass_or_exit(Player *p, int64_t from, int64_t to, Period *period, Play
 void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
 {
     Period period{0, 0};
-    for (int32_t i = 0; i < loops && notes->end == PLAY_DONE; ++i) {
-        if (loops != 1)
-            std::printf("\nLoops remaining: %i\n", loops - i - 1);
+    bool handedOn = false;
+    for (int32_t left = loops; left > 0 && notes->end == PLAY_DONE;) {
+        if (loops != 1 && !handedOn)
+            std::printf("\nLoops remaining: %i\n", left - 1);
+        left -= 1;
         // A start at or after the stop plays nothing, yet its header and
         // loop lines are printed all the same.
         if (p->selection.start >= p->selection.stop)
@@ -157,6 +180,8 @@ void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
         play_pass_or_exit(p, from, pass_end(p, from), &period, notes);
         if (!p->exact && period.filled > 0 && notes->end != PLAY_STOPPED)
             write_period_or_exit(p, &period, notes);
+        if (notes->end == PLAY_DONE)
+            left = passes_after_keys(p, left, notes, &handedOn);
     }
     if (period.filled > 0 && notes->end != PLAY_STOPPED)
         write_period_or_exit(p, &period, notes);
@@ -181,8 +206,10 @@ PlayEnd play_selection_or_exit(Player *p, bool stoppable)
     std::printf("stop  = %.2f sec\n", frames_to_seconds(p->selection.stop, rate));
     if (stoppable)
         catch_interrupts(p->pcm);
-    PlayNotes notes{true, {0, 0, false}, PLAY_DONE};
+    PlayNotes notes{true, {0, 0, false}, PLAY_DONE, KEY_NONE};
+    keys_begin();
     play_passes_or_exit(p, loops, &notes);
+    keys_end();
     release_interrupts();
     if (notes.end == PLAY_STOPPED)
         pcm_drop(p->pcm);

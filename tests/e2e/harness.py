@@ -272,3 +272,39 @@ class Session:
         os.close(self.master)
         self.proc.stderr.close()
         return rc, self.out.decode("latin-1")
+
+
+class TtySession(Session):
+    """The program at a terminal: standard input and output on one
+    pseudo-terminal, without echo, so that keys typed during a play reach it."""
+
+    def __init__(self, case, *args, env=None, fake=None):
+        import pty
+        import termios
+        master, slave = pty.openpty()
+        attrs = termios.tcgetattr(slave)
+        attrs[1] &= ~termios.OPOST
+        attrs[3] &= ~termios.ECHO
+        termios.tcsetattr(slave, termios.TCSANOW, attrs)
+        self.settings = termios.tcgetattr(slave)
+        command, full_env = program(case, args, env, fake)
+        self.proc = subprocess.Popen(command, stdin=slave, stdout=slave, stderr=subprocess.PIPE,
+                                     cwd=case.dir, env=full_env)
+        self.slave = slave
+        self.master = master
+        self.out = b""
+        self.seen = 0
+
+    def send(self, words):
+        os.write(self.master, words.encode())
+
+    def terminal(self):
+        import termios
+        return termios.tcgetattr(self.slave)
+
+    def finish(self, timeout=10):
+        rc = self.proc.wait(timeout=timeout)
+        os.close(self.slave)
+        self.slave = None
+        self.proc.stdin = open(os.devnull, "wb")
+        return super().finish(timeout)

@@ -5,7 +5,7 @@ import signal
 import struct
 import time
 
-from harness import CuedeckCase, Session, counter_data, model_pass, PERIOD
+from harness import TtySession, wait_until, CuedeckCase, Session, counter_data, model_pass, PERIOD
 from texts import menu, PLUG_HINT, GAP, GAPS
 
 
@@ -199,6 +199,41 @@ class DeviceDouble(CuedeckCase):
                 rc, out = s.finish()
                 self.assertEqual(rc, 0)
                 self.assertEqual(self.calls()[-len(last):], last)
+
+    def test_the_terminal_is_put_back_on_every_way_out(self):
+        self.wav(rate=8000, frames=800)
+        rows = [  # the device's knobs, how the play ends, status
+            ({}, signal.SIGINT, 0), ({}, signal.SIGTERM, -signal.SIGTERM), ({}, signal.SIGTSTP, 0),
+            ({"writes": "3+=EIO", "recover": "fail"}, None, 1),
+        ]
+        for knobs, end, rc in rows:
+            with self.subTest(end=end):
+                s = TtySession(self, "d", "t.wav", 0, 0, " ", 100, 0,
+                               fake=dict({"period": 400, "delay_ms": 50}, **knobs))
+                s.expect("to show additional commands\n")
+                s.send("p\n")
+                s.expect("Loops remaining: 99\n")
+                self.assertNotEqual(s.terminal(), s.settings)  # single keys, no echo
+                if end == signal.SIGTSTP:  # Ctrl-Z, then fg: the keys again
+                    s.proc.send_signal(end)
+                    wait_until(lambda: open("/proc/%d/stat" % s.proc.pid).read().split()[2] == "T", 5,
+                               "the program did not stop")
+                    self.assertEqual(s.terminal(), s.settings)
+                    s.proc.send_signal(signal.SIGCONT)
+                    wait_until(lambda: s.terminal() != s.settings, 5, "the keys were not set again")
+                    end = signal.SIGINT
+                if end is not None:
+                    s.proc.send_signal(end)
+                if end == signal.SIGINT:
+                    s.expect(menu("0.00", "0.10", 100))
+                    s.send("x\n")
+                s.proc.wait(timeout=10)
+                self.assertEqual(s.terminal(), s.settings)
+                self.assertEqual(s.finish()[0], rc)
+        # From a pipe nothing is read during a play: ">" is the next menu word.
+        r = self.run_cuedeck("d", "t.wav", 0, 0, " ", 1, 0, stdin=b"p > x",
+                             fake={"period": 400, "delay_ms": 20})
+        self.assertEqual((r.rc, r.out.count(menu("0.00", "0.10"))), (0, 3))
 
     def test_an_ignored_ctrl_c_stays_ignored(self):
         # A background job's SIGINT is ignored: a menu play goes on to its end.

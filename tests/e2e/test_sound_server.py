@@ -14,7 +14,7 @@ import tempfile
 import time
 import unittest
 
-from harness import (RUNNER, CuedeckCase, Session, counter_data, model_pass, start_sound_server,
+from harness import (RUNNER, CuedeckCase, Session, TtySession, counter_data, model_pass, start_sound_server,
                      stop_sound_server, wait_until)
 from texts import play_header, menu
 
@@ -131,6 +131,44 @@ class SoundServer(CuedeckCase):
         r = self.run_cuedeck("--exact", self.device, "t.wav", 0.1, 0.3, "px", 3, 0, env=self.env)
         self.assertEqual((r.rc, r.err), (0, ""))
         self.assertHeardInOrder(data[4410 * FRAME_BYTES:13230 * FRAME_BYTES] * 3)
+
+    def test_keys_during_a_play_hand_on_and_release(self):
+        if self.server_kind != "pulseaudio":
+            self.skipTest("one server shows the keys")
+        data = counter_data(5 * RATE // 2, 2, 2)
+        cue = b"cue " + struct.pack("<II", 4 + 24 * 4, 4) + b"".join(
+            struct.pack("<II4sIII", i, 0, b"data", 0, 0, i * RATE // 2) for i in range(1, 5))
+        half = lambda n: data[n * RATE // 2 * FRAME_BYTES:(n + 1) * RATE // 2 * FRAME_BYTES]  # noqa: E731
+        rows = [  # markers, start, stop, loops, the key, the half second looped, what follows,
+            # the menu's times
+            (True, "#2", "#3", 50, ">", 2, half(3), ("1.50", "2.00")),
+            (True, "#2", "#3", 50, "<", 2, half(1), ("0.50", "1.00")),
+            (True, "#2", "#3", 50, "\n", 2, b"", ("1.00", "1.50")),
+            (False, 1, 1.5, 50, ">", 2, half(3), ("1.50", "2.00")),
+            (True, "#4", 0, 2, ">", 4, b"", ("2.00", "2.50")),  # after the last marker: the bell
+        ]
+        for markers, start, stop, loops, key, looped, after, times in rows:
+            with self.subTest(markers=markers, start=start, key=key):
+                self.wait_until_quiet()
+                self.wav(rate=RATE, channels=2, data=data, before_data=cue if markers else b"")
+                s = TtySession(self, "--exact", self.device, "t.wav", start, stop, " ", loops, 0,
+                               env=self.env)
+                s.expect("to show additional commands\n")
+                s.send("p\n")
+                self.wait_until_heard()
+                time.sleep(0.3)
+                s.send(key)
+                s.expect(menu(*times, loops), timeout=10)
+                self.assertEqual(s.terminal(), s.settings)
+                s.send("x\n")
+                self.assertEqual(s.finish()[0], 0)
+                self.assertEqual("\a" in s.out.decode("latin-1"), key == ">" and not after)
+                # One unbroken run: whole passes of the stretch, then what follows.
+                heard = self.heard(half(looped), after).rstrip(b"\0")
+                heard = heard[heard.find(half(looped)[:FRAME_BYTES * 64]):]
+                passes = (len(heard) - len(after)) // len(half(looped))
+                self.assertGreaterEqual(passes, 1)
+                self.assertTrue(heard == half(looped) * passes + after, "not one unbroken run")
 
     def test_surround_goes_to_the_right_speakers(self):
         # 5.1 made for side speakers: FL FR FC LFE SL SR. The sink's order is
