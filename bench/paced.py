@@ -9,6 +9,7 @@ of the server). python3 bench/paced.py CUEDECK"""
 
 import os
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
@@ -16,7 +17,7 @@ import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../tests/e2e"))
-from harness import HERE, Session, start_sound_server, stop_sound_server  # noqa: E402
+from harness import HERE, Session, TtySession, start_sound_server, stop_sound_server  # noqa: E402
 from texts import menu  # noqa: E402
 
 SERVERS = (("PulseAudio, pulse:S", "pulseaudio", "pulse:S"),
@@ -145,6 +146,76 @@ def stops_and_starts(cuedeck, server, device, tone):
     print("  Ctrl-C to the last sound heard: " + ms(last))
 
 
+def indexed_frames(frames):
+    """16-bit stereo whose frame n holds n: its low half left, its high half right."""
+    return b"".join(struct.pack("<HH", n & 0xFFFF, n >> 16) for n in range(frames))
+
+
+def write_wav(path, data, rate=44100):
+    with open(path, "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVE" +
+                struct.pack("<4sIHHIIHH", b"fmt ", 16, 1, 2, rate, rate * 4, 4, 16) +
+                b"data" + struct.pack("<I", len(data)) + data)
+
+
+def stall_cost(cuedeck, server, device, tone):
+    """The frames a 1 s stop of the server costs in the middle of a play."""
+    lost = []
+    path = os.path.join(server.dir, "ramp.wav")
+    frames = 3 * 44100
+    write_wav(path, indexed_frames(frames))
+    for _ in range(3):
+        time.sleep(0.5)
+        mark = os.path.getsize(server.capture)
+        player = subprocess.Popen([cuedeck, device, path, "0", "0", "wx", "1", "0"],
+                                  env=dict(os.environ, **server.env), stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL)
+        time.sleep(1)
+        server.signal(signal.SIGSTOP)
+        time.sleep(1)
+        server.signal(signal.SIGCONT)
+        player.wait()
+        time.sleep(1)
+        with open(server.capture, "rb") as f:
+            f.seek(mark)
+            heard = f.read()
+        seen = {lo | hi << 16 for lo, hi in struct.iter_unpack("<HH", heard[:len(heard) // 4 * 4])}
+        lost.append(frames - len(seen & set(range(1, frames))) - 1)
+    print("  a 1 s stop of the server mid-play loses %s frames (3 runs)" % ", ".join(map(str, lost)))
+
+
+def key_lookahead(cuedeck, server, device, tone):
+    """How far ahead of what is heard a key acts: an exact 0.1 s loop, and
+    '>' 1 s after its first sound; the hand-on is heard after k passes, so
+    the key acted on audio k * 0.1 - 1 s ahead."""
+    class Case:
+        dir = server.dir
+    path = os.path.join(server.dir, "keys.wav")
+    write_wav(path, indexed_frames(44100))
+    ahead = []
+    for _ in range(5):
+        time.sleep(0.5)
+        mark = os.path.getsize(server.capture)
+        s = TtySession(Case, "--exact", device, path, 0.2, 0.3, " ", 100, 0, env=server.env)
+        s.expect("to show additional commands\n")
+        s.send("p\n")
+        while sound_span(server.capture, mark)[0] is None:
+            time.sleep(0.001)
+        time.sleep(1)
+        s.send(">")
+        s.expect("'p' to play with current settings: 0.30 to 0.40 sec")
+        s.send("x\n")
+        s.finish()
+        time.sleep(0.5)
+        with open(server.capture, "rb") as f:
+            f.seek(mark)
+            heard = f.read()
+        starts = heard.count(struct.pack("<HH", 8820, 0))  # the loop's first frame, once a pass
+        ahead.append(starts * 0.1 - 1)
+    print("  a key acts on the audio %s s ahead of what is heard (5 runs)" %
+          ", ".join("%.2f" % a for a in sorted(ahead)))
+
+
 def main():
     cuedeck = os.path.abspath(sys.argv[1])
     work = tempfile.mkdtemp(prefix="cdpt", dir="/tmp")
@@ -152,7 +223,7 @@ def main():
     subprocess.run([sys.executable, os.path.join(HERE, "../../scripts/make_tone.py"), tone, "3"], check=True)
     for title, kind, device in SERVERS:
         print(title + ":")
-        for measure in (whole_tone, stops_and_starts, killed_mid_play):
+        for measure in (whole_tone, stops_and_starts, killed_mid_play, stall_cost, key_lookahead):
             server = Server(kind)
             try:
                 measure(cuedeck, server, device, tone)

@@ -8,7 +8,7 @@ from harness import HERE, CuedeckCase
 
 MANUAL = os.path.abspath(os.path.join(HERE, "../../man/cuedeck.1"))
 COMMANDS = ["i", "o", "l", "p", "px", "w", "wx", "x", "+",
-            "j", "J", "n", "b", "no", "bo", "N", "B", "nn", "m", "c"]
+            "j", "J", "n", "b", "no", "bo", "N", "B", "nn", "m", "c", "e"]
 
 
 class Manual(CuedeckCase):
