@@ -76,6 +76,10 @@ struct WriteTrouble {
 WriteResult pcm_write_period_or_exit(PcmDevice *pcm, unsigned char *buffer, uint32_t frames,
                                      WriteTrouble *trouble);
 
+// Waits until the device holds at most frames not yet played, or pcm_abort
+// stops the wait (false then).
+bool pcm_wait_until_queued_at_most(PcmDevice *pcm, uint64_t frames);
+
 // Stops the play: a write, or a wait for the device, returns at once, and
 // no later write starts until pcm_drop. Safe to call from a signal handler.
 void pcm_abort(PcmDevice *pcm);

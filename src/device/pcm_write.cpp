@@ -218,6 +218,22 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, unsigned char *buffer, uint
     return pcm->abortRequested != 0 ? WRITE_STOPPED : WRITE_DONE;
 }
 
+bool pcm_wait_until_queued_at_most(PcmDevice *pcm, uint64_t frames)
+{
+    for (;;) {
+        snd_pcm_sframes_t room = snd_pcm_avail_update(pcm->handle);
+        if (pcm->abortRequested != 0)
+            return false;
+        // A device that can't tell (stopped, say) has nothing to wait for.
+        if (room < 0 || static_cast<snd_pcm_uframes_t>(room) >= pcm->bufferFrames ||
+            pcm->bufferFrames - static_cast<snd_pcm_uframes_t>(room) <= frames)
+            return true;
+        // A signal cuts the sleep short, and the loop then sees the abort.
+        struct timespec step = {0, 5000000};
+        nanosleep(&step, nullptr);
+    }
+}
+
 void pcm_abort(PcmDevice *pcm)
 {
     pcm->abortRequested = 1;

@@ -16,7 +16,9 @@ struct PlayNotes {
     bool firstWrite;
     WriteTrouble trouble; // in the middle of the play
     PlayEnd end;
-    PassKey key; // what a key asked for at the end of the pass under way
+    PassKey key;         // what a key asked for at the end of the pass under way
+    bool keysLive;       // keys are read at the terminal
+    int64_t framesWritten; // to the device, in this play
 };
 
 // Reads frames [pos, pos + frames) of the data into `into` and returns the
@@ -100,6 +102,7 @@ void write_period_or_exit(Player *p, Period *period, PlayNotes *notes)
         notes->end = PLAY_STOPPED;
         return;
     }
+    notes->framesWritten += p->period;
     count_trouble(notes, trouble);
     if (p->showClock != 0) {
         // Positions lie within the data, so they fit an int32_t.
@@ -158,6 +161,21 @@ int32_t passes_after_keys(Player *p, int32_t left, PlayNotes *notes, bool *hande
     return 1;
 }
 
+// With keys live, a key must act at the end of the pass heard, or of the
+// one after it at the latest: before the next pass is filled, the pass
+// that began at frame passStart of the play's writes must have begun to be
+// heard. Two periods stay queued all the same, against underruns, so a
+// pass shorter than that may hand on a little later.
+void wait_until_pass_heard_or_exit(Player *p, int64_t passStart, PlayNotes *notes)
+{
+    if (!notes->keysLive || notes->end != PLAY_DONE)
+        return;
+    int64_t ahead = notes->framesWritten - passStart;
+    int64_t cushion = int64_t{2} * p->period;
+    if (!pcm_wait_until_queued_at_most(p->pcm, static_cast<uint64_t>(ahead > cushion ? ahead : cushion)))
+        notes->end = PLAY_STOPPED;
+}
+
 // The passes back to back. Without exact edges each pass ends on a whole
 // period and the next starts a period of its own; with them, the next
 // pass's first frame follows the last one's in the same period, and only
@@ -177,9 +195,11 @@ void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
         // Frames before the data don't exist: a start below 0 plays from
         // frame 0. The stored start, which the menu shows, is left as it is.
         int64_t from = p->selection.start < 0 ? 0 : p->selection.start;
+        int64_t passStart = notes->framesWritten + period.filled;
         play_pass_or_exit(p, from, pass_end(p, from), &period, notes);
         if (!p->exact && period.filled > 0 && notes->end != PLAY_STOPPED)
             write_period_or_exit(p, &period, notes);
+        wait_until_pass_heard_or_exit(p, passStart, notes);
         if (notes->end == PLAY_DONE)
             left = passes_after_keys(p, left, notes, &handedOn);
     }
@@ -206,8 +226,8 @@ PlayEnd play_selection_or_exit(Player *p, bool stoppable)
     std::printf("stop  = %.2f sec\n", frames_to_seconds(p->selection.stop, rate));
     if (stoppable)
         catch_interrupts(p->pcm);
-    PlayNotes notes{true, {0, 0, false}, PLAY_DONE, KEY_NONE};
-    keys_begin();
+    PlayNotes notes{true, {0, 0, false}, PLAY_DONE, KEY_NONE, false, 0};
+    notes.keysLive = keys_begin();
     play_passes_or_exit(p, loops, &notes);
     keys_end();
     release_interrupts();

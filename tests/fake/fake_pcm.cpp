@@ -45,7 +45,11 @@ struct FakeState {
     int writes = 0;
     snd_pcm_uframes_t startThreshold = 1; // the library's own
     bool running = false;
+    snd_pcm_uframes_t buffer = 16384;
+    double playedFrom = 0; // a paced device: when its queue began to play, and how much it got
+    double queuedFrames = 0;
 };
+
 
 const struct {
     snd_pcm_format_t format;
@@ -61,6 +65,24 @@ const struct {
                {SND_PCM_FORMAT_MU_LAW, "MU_LAW", 1}};
 
 FakeState state;
+
+double now_seconds()
+{
+    struct timespec t {};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// What a paced device (CUEDECK_FAKE_DELAY_MS) still holds: what it was
+// sent, less what its rate has played since.
+double queued_now()
+{
+    double now = now_seconds();
+    double left = state.queuedFrames - (now - state.playedFrom) * state.rate;
+    state.playedFrom = now;
+    state.queuedFrames = left > 0 ? left : 0;
+    return state.queuedFrames;
+}
 
 // The knobs, read once, when the device is opened.
 struct Knobs {
@@ -267,6 +289,7 @@ int snd_pcm_hw_params_set_buffer_size_near(snd_pcm_t *, snd_pcm_hw_params_t *,
                                            snd_pcm_uframes_t *buffer)
 {
     log_line("buffer " + std::to_string(*buffer));
+    state.buffer = *buffer;
     return 0;
 }
 
@@ -286,10 +309,14 @@ int snd_pcm_hw_params_get_period_size(const snd_pcm_hw_params_t *, snd_pcm_ufram
     return 0;
 }
 
-// A device whose buffer is always full: no write waits longer than it plays.
+// A device whose buffer is always full, so no write waits longer than it
+// plays; or, paced, one that plays what it was sent at its rate.
 snd_pcm_sframes_t snd_pcm_avail_update(snd_pcm_t *)
 {
-    return 0;
+    if (knobs.delayMs.empty())
+        return 0;
+    double queued = queued_now();
+    return queued >= state.buffer ? 0 : static_cast<snd_pcm_sframes_t>(state.buffer - queued);
 }
 
 snd_pcm_sframes_t snd_pcm_writei(snd_pcm_t *, const void *buffer, snd_pcm_uframes_t frames)
@@ -310,8 +337,11 @@ snd_pcm_sframes_t snd_pcm_writei(snd_pcm_t *, const void *buffer, snd_pcm_uframe
     log_line("write " + std::to_string(frames));
     if (!state.running && frames >= state.startThreshold)
         start_stream();
-    if (!knobs.delayMs.empty())
+    if (!knobs.delayMs.empty()) {
         usleep(static_cast<useconds_t>(std::stoul(knobs.delayMs) * 1000));
+        queued_now();
+        state.queuedFrames += static_cast<double>(frames);
+    }
     if (!knobs.out.empty()) {
         std::FILE *f = std::fopen(knobs.out.c_str(), "ab");
         if (f != nullptr) {
