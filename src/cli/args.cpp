@@ -69,16 +69,14 @@ float seconds_argument(const char *name, const char *arg)
     char *end = nullptr;
     auto seconds = static_cast<float>(std::strtod(arg, &end));
     if (!wholly_a_number(arg, end))
-        warn("%s \"%s\" is not a number; taken as %g.\n", name, arg,
-             static_cast<double>(seconds));
+        warn("%s \"%s\" is not a number; taken as %g.\n", name, arg, static_cast<double>(seconds));
     return seconds;
 }
 
 // START or STOP: "#N" names marker N, anything else is seconds. A word
 // that begins with "#" and is no marker number would play from 0 as
 // seconds: refused, before the device opens.
-void position_argument_or_exit(const char *name, const char *arg, float *seconds,
-                               int32_t *marker)
+void position_argument_or_exit(const char *name, const char *arg, float *seconds, int32_t *marker)
 {
     if (arg[0] != '#') {
         *seconds = seconds_argument(name, arg);

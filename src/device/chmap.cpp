@@ -81,7 +81,8 @@ void route_channels(PcmDevice *pcm, const PcmFrames &frames)
     route->reorder = false;
     // A mask of 0 says the channels are for no speakers (the tracks of a
     // multitrack recording): they go out as they are.
-    if (channels <= 2 || channels > MOST_ROUTED_CHANNELS || (frames.hasMask && frames.channelMask == 0))
+    if (channels <= 2 || channels > MOST_ROUTED_CHANNELS ||
+        (frames.hasMask && frames.channelMask == 0))
         return;
     uint32_t file[MOST_ROUTED_CHANNELS];
     uint32_t device[MOST_ROUTED_CHANNELS];

@@ -36,11 +36,10 @@ struct PcmFrames {
 // channel order: the file's speakers offered, else reordered to the
 // device's, each channel to one speaker at most (a file without speaker
 // positions goes out in its own order). What the order costs (a guess, a
-// channel not heard) is said once, at the first write. Returns the period granted, in frames. A refused format, a
-// refused channel count and refused hardware parameters end the process
-// with status 1 after their message and a pointer to the plug devices on
-// standard error; another rate than the file's is played with a warning
-// there.
+// channel not heard) is said once, at the first write. Returns the period granted, in frames. A
+// refused format, a refused channel count and refused hardware parameters end the process with
+// status 1 after their message and a pointer to the plug devices on standard error; another rate
+// than the file's is played with a warning there.
 uint32_t pcm_configure_or_exit(PcmDevice *pcm, const PcmFrames &frames);
 
 // Bytes each frame needs in the buffers handed to pcm_write_period_or_exit:

@@ -261,8 +261,7 @@ void pcm_drain_and_close_or_exit(PcmDevice *pcm)
         now_ns() - pcm->lastWriteNs <= frames_ns(pcm, pcm->bufferFrames) + SERVER_SLACK_NS)
         alsa_ok_or_exit(rc, WRITE_FAILED);
     if (rc < 0)
-        warn("the playback device failed after the last sound had played: %s\n",
-             snd_strerror(rc));
+        warn("the playback device failed after the last sound had played: %s\n", snd_strerror(rc));
     snd_pcm_close(pcm->handle);
     side_call_close(&pcm->call);
     std::free(pcm);

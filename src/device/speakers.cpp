@@ -9,12 +9,11 @@ const struct {
     const char *name;
     unsigned int position;
 } SPEAKERS[] = {
-    {"FL", SND_CHMAP_FL},   {"FR", SND_CHMAP_FR},   {"FC", SND_CHMAP_FC},
-    {"LFE", SND_CHMAP_LFE}, {"BL", SND_CHMAP_RL},   {"BR", SND_CHMAP_RR},
-    {"FLC", SND_CHMAP_FLC}, {"FRC", SND_CHMAP_FRC}, {"BC", SND_CHMAP_RC},
-    {"SL", SND_CHMAP_SL},   {"SR", SND_CHMAP_SR},   {"TC", SND_CHMAP_TC},
-    {"TFL", SND_CHMAP_TFL}, {"TFC", SND_CHMAP_TFC}, {"TFR", SND_CHMAP_TFR},
-    {"TBL", SND_CHMAP_TRL}, {"TBC", SND_CHMAP_TRC}, {"TBR", SND_CHMAP_TRR},
+    {"FL", SND_CHMAP_FL},   {"FR", SND_CHMAP_FR},   {"FC", SND_CHMAP_FC},   {"LFE", SND_CHMAP_LFE},
+    {"BL", SND_CHMAP_RL},   {"BR", SND_CHMAP_RR},   {"FLC", SND_CHMAP_FLC}, {"FRC", SND_CHMAP_FRC},
+    {"BC", SND_CHMAP_RC},   {"SL", SND_CHMAP_SL},   {"SR", SND_CHMAP_SR},   {"TC", SND_CHMAP_TC},
+    {"TFL", SND_CHMAP_TFL}, {"TFC", SND_CHMAP_TFC}, {"TFR", SND_CHMAP_TFR}, {"TBL", SND_CHMAP_TRL},
+    {"TBC", SND_CHMAP_TRC}, {"TBR", SND_CHMAP_TRR},
 };
 constexpr uint32_t SPEAKER_BITS = sizeof SPEAKERS / sizeof SPEAKERS[0];
 

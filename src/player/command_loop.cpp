@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "player/command_text.h"
-#include "util/console_input.h"
 #include "player/seconds.h"
+#include "util/console_input.h"
 
 namespace {
 

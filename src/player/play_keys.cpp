@@ -32,7 +32,8 @@ bool handed_on_stretch(const Player *p, bool forward, Selection *out)
             *out = Selection{static_cast<int32_t>(m->position), static_cast<int32_t>(m->end)};
         return m != nullptr && m->position < m->end;
     }
-    *out = forward ? jump_ahead(s, p->wave.length, p->nudge) : jump_back(s, p->wave.length, p->nudge);
+    *out =
+        forward ? jump_ahead(s, p->wave.length, p->nudge) : jump_back(s, p->wave.length, p->nudge);
     return out->start < out->stop && out->start != s.start;
 }
 

@@ -16,8 +16,8 @@ struct PlayNotes {
     bool firstWrite;
     WriteTrouble trouble; // in the middle of the play
     PlayEnd end;
-    PassKey key;         // what a key asked for at the end of the pass under way
-    bool keysLive;       // keys are read at the terminal
+    PassKey key;           // what a key asked for at the end of the pass under way
+    bool keysLive;         // keys are read at the terminal
     int64_t framesWritten; // to the device, in this play
 };
 
@@ -26,8 +26,7 @@ struct PlayNotes {
 // by the latest probe, so chunks after the data are never played as sound.
 // A file that holds fewer samples than the probe found (cut short while
 // playing) ends the play there.
-uint32_t read_frames(Player *p, int64_t pos, uint32_t frames, unsigned char *into,
-                     PlayNotes *notes)
+uint32_t read_frames(Player *p, int64_t pos, uint32_t frames, unsigned char *into, PlayNotes *notes)
 {
     const WaveFields &w = p->wave;
     uint32_t frameBytes = w.channels * w.bytesPerSample;
@@ -93,7 +92,8 @@ void write_period_or_exit(Player *p, Period *period, PlayNotes *notes)
     uint32_t frameBytes = w.channels * w.bytesPerSample;
     // Silence in the file's own width; any room beyond is for the
     // conversion, which writes it.
-    std::memset(p->buffer + size_t{period->filled} * frameBytes, p->exact ? p->exactSilence : p->silence,
+    std::memset(p->buffer + size_t{period->filled} * frameBytes,
+                p->exact ? p->exactSilence : p->silence,
                 size_t{p->period - period->filled} * frameBytes);
     period->filled = 0;
     notes->key = read_pass_keys(p, notes->key);
@@ -135,8 +135,8 @@ void play_pass_or_exit(Player *p, int64_t from, int64_t to, Period *period, Play
             period->clockPos = pos;
         int64_t room = p->period - period->filled;
         auto frames = static_cast<uint32_t>(to - pos < room ? to - pos : room);
-        uint32_t got = read_frames(p, pos, frames,
-                                   p->buffer + size_t{period->filled} * frameBytes, notes);
+        uint32_t got =
+            read_frames(p, pos, frames, p->buffer + size_t{period->filled} * frameBytes, notes);
         period->filled += got;
         pos += got;
         if (period->filled == p->period)
@@ -172,7 +172,8 @@ void wait_until_pass_heard_or_exit(Player *p, int64_t passStart, PlayNotes *note
         return;
     int64_t ahead = notes->framesWritten - passStart;
     int64_t cushion = int64_t{2} * p->period;
-    if (!pcm_wait_until_queued_at_most(p->pcm, static_cast<uint64_t>(ahead > cushion ? ahead : cushion)))
+    if (!pcm_wait_until_queued_at_most(p->pcm,
+                                       static_cast<uint64_t>(ahead > cushion ? ahead : cushion)))
         notes->end = PLAY_STOPPED;
 }
 

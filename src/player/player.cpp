@@ -218,8 +218,8 @@ void start_up_or_exit(Player *p, const char *deviceName, const FirstSelection &f
     p->selection = first_selection(p, first);
     pcm_ask_pipewire_for_its_usual_cycle(w.rate);
     p->pcm = open_device_or_exit(deviceName);
-    p->period = pcm_configure_or_exit(p->pcm,
-                                      PcmFrames{encoding, w.format.bigEndian, w.rate, w.channels,
+    p->period =
+        pcm_configure_or_exit(p->pcm, PcmFrames{encoding, w.format.bigEndian, w.rate, w.channels,
                                                 w.format.extensible, w.format.channelMask});
     p->nudge = FIRST_NUDGE;
     allocate_period_buffer_or_exit(p);

@@ -22,7 +22,7 @@ struct WaveAttributes {
 struct Player {
     const char *fileName;
     char shownName[SHOWN_NAME_SIZE]; // as messages show it: no control characters
-    WaveAttributes caller;       // the caller's five variables, which every probe writes
+    WaveAttributes caller;           // the caller's five variables, which every probe writes
     WaveFields wave;             // the same values and the encoding, as the latest probe found them
     MarkerList markers;          // the file's markers, as the latest probe found them
     uint32_t markerProblemsTold; // what was last said about them
@@ -30,9 +30,9 @@ struct Player {
     WaveFields baseline;         // the first probe's, which every later probe is held to
     std::FILE *data;             // the read handle all samples come through
     PcmDevice *pcm;
-    uint32_t period;         // frames per period, as the device granted
-    unsigned char *buffer;   // one period of the file's frames, with room for the device's
-    unsigned char silence;   // the byte that fills a period the data doesn't
+    uint32_t period;            // frames per period, as the device granted
+    unsigned char *buffer;      // one period of the file's frames, with room for the device's
+    unsigned char silence;      // the byte that fills a period the data doesn't
     unsigned char exactSilence; // ... after the last pass, with exact edges
     bool exact; // exact edges: a pass ends on its stop frame, and loops join without a gap
     Selection selection;

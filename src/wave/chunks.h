@@ -33,11 +33,11 @@ constexpr int DS64_SIZES = 8;
 
 struct ChunkWalk {
     const ByteSource *src;
-    uint64_t next; // where the next chunk header lies
+    uint64_t next;  // where the next chunk header lies
     bool wide;      // RF64 or BW64: sizes of 0xFFFFFFFF are looked up in ds64
     bool bigEndian; // RIFX: every field is big-endian
-    bool ended;    // a data chunk ran past the end: no chunk follows it
-    uint32_t seen; // chunks read so far
+    bool ended;     // a data chunk ran past the end: no chunk follows it
+    uint32_t seen;  // chunks read so far
     bool haveDs64;
     uint64_t dataSize;
     uint32_t tableSize;

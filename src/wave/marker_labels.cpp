@@ -25,8 +25,9 @@ namespace {
 Marker *marker_with_id(MarkerList *list, const IdIndex *index, uint32_t id)
 {
     const uint16_t *end = index->items + index->count;
-    const uint16_t *at = std::lower_bound(
-        index->items, end, id, [list](uint16_t i, uint32_t want) { return list->items[i].id < want; });
+    const uint16_t *at = std::lower_bound(index->items, end, id, [list](uint16_t i, uint32_t want) {
+        return list->items[i].id < want;
+    });
     return at != end && list->items[*at].id == id ? &list->items[*at] : nullptr;
 }
 
@@ -97,4 +98,3 @@ bool is_adtl(const ByteSource *src, const Chunk *c)
     return is_list(c) && c->size >= 4 && read_exactly(src, c->at + 8, type, 4) &&
            four_cc_is(type, "adtl");
 }
-

@@ -77,8 +77,8 @@ ProbeResult read_format(const ByteSource *src, uint64_t fmt, bool walked, bool b
     w->format.blockAlign = field2(b + 20, bigEndian);
     w->format.tag = field2(b + 8, bigEndian);
     w->format.bigEndian = bigEndian;
-    w->bytesPerSample = container_bytes(field2(b + 22, bigEndian), w->channels,
-                                        w->format.blockAlign);
+    w->bytesPerSample =
+        container_bytes(field2(b + 22, bigEndian), w->channels, w->format.blockAlign);
     w->format.bitsPerSample = 8 * w->bytesPerSample;
     if (w->format.blockAlign == 0)
         w->format.blockAlign = w->channels * w->bytesPerSample;

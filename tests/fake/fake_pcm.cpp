@@ -50,7 +50,6 @@ struct FakeState {
     double queuedFrames = 0;
 };
 
-
 const struct {
     snd_pcm_format_t format;
     const char *name;
