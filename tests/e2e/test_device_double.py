@@ -148,15 +148,18 @@ class DeviceDouble(CuedeckCase):
                 self.fresh()
                 frame = struct.pack("<%dh" % channels, *range(1, channels + 1))
                 self.wav(channels=channels, data=frame * 10, extensible=True, mask=mask)
-                r = self.run_fake("d", "t.wav", 0, 0, "wx", 1, 0, chmap=chmap)
+                r = self.run_fake("d", "t.wav", 0, 0, "wx", 1, 0, chmap=chmap, period=10)
                 self.assertEqual((r.rc, r.err), (0, err))
-                self.assertEqual(self.played(self.out)[:len(frame)], struct.pack("<%dh" % channels, *order))
+                # Every frame of the period, its last too.
+                self.assertEqual(self.played(self.out), struct.pack("<%dh" % channels, *order) * 10)
                 offers = [c for c in self.calls() if c.startswith("chmap")]
                 if chmap == "take":
                     self.assertEqual(offers, ["chmap 3 4 7 8 9 26"])
                 elif chmap.startswith(("one", "take")):
                     given_back = ["chmap 3 4 5 6 7 8"] if chmap.startswith("one") else []
                     self.assertEqual(offers, ["chmap 3 4 7 8 9 10"] + given_back)
+                # Said only when a play sends the channels.
+                self.assertEqual(self.run_fake("d", "t.wav", 0, 0, "x", chmap=chmap).err, "")
 
     def test_other_period_grants(self):
         data = counter_data(3000, 1, 2)
@@ -167,7 +170,9 @@ class DeviceDouble(CuedeckCase):
         self.assertPlayed(data, self.out)
 
     def test_period_buffer_too_large(self):
-        self.wav(frames=10)  # 16-bit mono: one frame past 64 MiB
+        self.wav(frames=10)  # 16-bit mono: 64 MiB is the most, one frame past it too much
+        r = self.run_fake("d", "t.wav", 0, 0, "x", period=32 << 20)
+        self.assertEqual((r.rc, r.err), (0, ""))
         r = self.run_fake("d", "t.wav", 0, 0, "wx", period=(32 << 20) + 1)
         self.assertEqual((r.rc, r.err), (1, "Unable to allocate a period buffer of 33554433 frames\n"))
 

@@ -36,6 +36,7 @@ class Commands(CuedeckCase):
             ("i 0.5 i nn x", MENU, ("ends", IN + menu("0.50", "1.00") + "\n"), None),
             ("o 0.5 o no 0.2 x", MENU, ("ends", OUT + menu("0.00", "0.50") * 2 + "\n"), None),
             ("i 0.5 i 0x. x", MENU, ("ends", IN + M + "\n"), None),
+            ("i 0.5 i -0.1 x", MENU, ("ends", IN + M + "\n"), None),  # a negative in-point: 0
             ("i " + "0" * 300 + ".5 x", MENU, ("ends", IN + menu("0.50", "1.00") + "\n"), None),
             # First commands, and START and STOP alone.
             ("", [0, 0, "x", 1, 0], "\n", b""),

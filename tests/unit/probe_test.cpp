@@ -197,6 +197,11 @@ TEST(Probe, FieldsPastTheEndAreRefused)
     b = canonical(1, 8000, 16, 0, 0);
     b.resize(43); // the data size is incomplete
     EXPECT_EQ(probe(b, &w), PROBE_CUT_SHORT);
+    // A scanned file that ends with its data header: no frames.
+    b = canonical(1, 8000, 16, 0, 0);
+    put(b, 0, "JUNK");
+    ASSERT_EQ(probe(b, &w), PROBE_OK);
+    EXPECT_EQ(w.length, 0u);
     b.resize(2);
     EXPECT_EQ(probe(b, &w), PROBE_NO_FORMAT);
     // A format chunk whose last field read ends the file is whole.
