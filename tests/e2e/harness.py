@@ -288,8 +288,10 @@ class TtySession(Session):
         termios.tcsetattr(slave, termios.TCSANOW, attrs)
         self.settings = termios.tcgetattr(slave)
         command, full_env = program(case, args, env, fake)
+        # A process group of its own within the session, as a shell's job: Ctrl-Z
+        # stops it (an orphaned group's would be ignored).
         self.proc = subprocess.Popen(command, stdin=slave, stdout=slave, stderr=subprocess.PIPE,
-                                     cwd=case.dir, env=full_env)
+                                     cwd=case.dir, env=full_env, process_group=0)
         self.slave = slave
         self.master = master
         self.out = b""

@@ -278,6 +278,7 @@ class SoundServer(CuedeckCase):
                 s.expect(menu("0.50", "2.50"))
                 self.assertLess(time.monotonic() - interrupted, 0.3)
         os.killpg(self.server.pid, signal.SIGCONT)
+        time.sleep(0.5)  # what the server held as it stopped, it may play as it resumes
         self.wait_until_quiet()
         s.send("o 0.6 p\n")
         s.expect(menu("0.50", "0.60"))
