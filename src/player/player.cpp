@@ -148,12 +148,12 @@ SampleEncoding playable_encoding_or_exit(const WaveFields &w)
 }
 
 // Whether start-up would still play the file as it did: the same encoding
-// (a 20-bit file has the width and tag of a 16-bit one), and frames that
+// in the same byte order (a RIFX file rewritten as RIFF), and frames that
 // match the block align.
 bool same_playable_format(const WaveFields &now, const WaveFields &before)
 {
     return sample_encoding(now.format) == sample_encoding(before.format) &&
-           frames_fit_block_align(now);
+           now.format.bigEndian == before.format.bigEndian && frames_fit_block_align(now);
 }
 
 // Opens the data handle, after the probe has found a regular, playable file.

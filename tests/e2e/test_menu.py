@@ -1,6 +1,7 @@
 """The interactive menu, driven by words on standard input."""
 
 import os
+import struct
 
 from harness import CuedeckCase, Session, counter_data, found, model_pass, wav_bytes, PERIOD
 from texts import play_header, menu, RESTART, IN, OUT, ADDITIONAL
@@ -65,6 +66,13 @@ class FileChangesBetweenPlays(CuedeckCase):
         with open(self.path("t.wav"), "wb") as f:
             f.write(wav_bytes(**kw))
 
+    def rewrite_rifx(self, frames):
+        """The same samples in a big-endian file."""
+        with open(self.path("t.wav"), "wb") as f:
+            f.write(b"RIFX" + struct.pack(">I", 36 + 2 * frames) + b"WAVE" + b"fmt " +
+                    struct.pack(">IHHIIHH", 16, 1, 1, 44100, 88200, 2, 16) + b"data" +
+                    struct.pack(">I", 2 * frames) + bytes(2 * frames))
+
     def start(self, frames=10000):
         self.data = counter_data(frames, 1, 2)
         self.wav(data=self.data)
@@ -113,6 +121,7 @@ class FileChangesBetweenPlays(CuedeckCase):
             (rewrite(channels=2), 1, RESTART % "channel number"),
             (rewrite(tag=3, extensible=True), 1, RESTART % "sample format"),
             (rewrite(tag=6), 1, RESTART % "sample format"),
+            (lambda: self.rewrite_rifx(10000), 1, RESTART % "sample format"),  # the byte order
             (rewrite(block_align=4), 1, RESTART % "sample format"),
             (lambda: os.remove(self.path("t.wav")), 2, "The file called t.wav cannot be found!\n"),
         ]
