@@ -1,5 +1,6 @@
 #include "util/keys.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <poll.h>
@@ -11,7 +12,8 @@ namespace {
 
 // What the handlers reach: set before they are installed.
 struct termios before;
-volatile std::sig_atomic_t live = 0;
+volatile std::sig_atomic_t live = 0;    // between keys_begin and keys_end
+volatile std::sig_atomic_t reading = 0; // the terminal is set for keys, ours to read
 struct termios keys;
 
 // The signals whose default action would leave the terminal set for keys.
@@ -19,25 +21,54 @@ const int ENDING_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
 struct sigaction earlier[3];
 struct sigaction earlierStop;
 
+// Sets the terminal without stopping the process: a background job that
+// blocks SIGTTOU may still set it (the job may have been sent to the
+// background during the play).
+void set_terminal(const struct termios *settings)
+{
+    sigset_t ttou;
+    sigset_t was;
+    sigemptyset(&ttou);
+    sigaddset(&ttou, SIGTTOU);
+    sigprocmask(SIG_BLOCK, &ttou, &was);
+    tcsetattr(STDIN_FILENO, TCSANOW, settings);
+    sigprocmask(SIG_SETMASK, &was, nullptr);
+}
+
+// Only while the keys are set: once the terminal is the shell's again
+// (Ctrl-Z, then bg), its settings are the shell's to keep.
 void put_terminal_back()
 {
-    if (live != 0)
-        tcsetattr(STDIN_FILENO, TCSANOW, &before);
+    if (reading != 0)
+        set_terminal(&before);
+}
+
+// A job the shell runs in the background leaves the terminal to the job in
+// the foreground: it reads no keys. (A terminal that is not the process's
+// controlling one has no foreground job to disturb.)
+bool in_the_foreground()
+{
+    pid_t foreground = tcgetpgrp(STDIN_FILENO);
+    return foreground == getpgrp() || (foreground == -1 && errno == ENOTTY);
 }
 
 // Puts the terminal back, then lets the signal do what it would have done.
 void end_by_signal(int sig)
 {
     put_terminal_back();
+    reading = 0;
     live = 0;
     signal(sig, SIG_DFL);
     raise(sig);
 }
 
-// Ctrl-Z: the terminal as it was while stopped; the keys again after fg.
+// Ctrl-Z: the terminal as it was while stopped; the keys again after fg
+// (after bg, the terminal is the shell's, and no key is read).
 void stop_by_signal(int)
 {
+    int savedErrno = errno;
     put_terminal_back();
+    reading = 0;
     sigset_t tstp;
     sigemptyset(&tstp);
     sigaddset(&tstp, SIGTSTP);
@@ -46,9 +77,12 @@ void stop_by_signal(int)
     raise(SIGTSTP);
     // Continued.
     sigprocmask(SIG_BLOCK, &tstp, nullptr);
-    if (live != 0)
-        tcsetattr(STDIN_FILENO, TCSANOW, &keys);
+    if (live != 0 && in_the_foreground()) {
+        set_terminal(&keys);
+        reading = 1;
+    }
     signal(SIGTSTP, stop_by_signal);
+    errno = savedErrno;
 }
 
 void handle(int sig, void (*handler)(int), struct sigaction *old)
@@ -64,7 +98,8 @@ void handle(int sig, void (*handler)(int), struct sigaction *old)
 
 bool keys_begin()
 {
-    if (isatty(STDIN_FILENO) == 0 || tcgetattr(STDIN_FILENO, &before) != 0)
+    if (isatty(STDIN_FILENO) == 0 || !in_the_foreground() ||
+        tcgetattr(STDIN_FILENO, &before) != 0)
         return false;
     static bool registered = false;
     if (!registered)
@@ -89,12 +124,13 @@ bool keys_begin()
         keys_end();
         return false;
     }
+    reading = 1;
     return true;
 }
 
 int next_key()
 {
-    if (live == 0)
+    if (reading == 0)
         return -1;
     struct pollfd in = {STDIN_FILENO, POLLIN, 0};
     unsigned char key = 0;
@@ -113,7 +149,9 @@ void keys_end()
     }
     if (earlierStop.sa_handler == SIG_DFL)
         sigaction(SIGTSTP, &earlierStop, nullptr);
-    tcflush(STDIN_FILENO, TCIFLUSH);
+    if (reading != 0)
+        tcflush(STDIN_FILENO, TCIFLUSH);
     put_terminal_back();
+    reading = 0;
     live = 0;
 }

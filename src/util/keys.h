@@ -5,8 +5,9 @@
 // and sets the keys again when it goes on.
 #pragma once
 
-// When standard input is a terminal, sets it for single keys and returns
-// true; otherwise changes nothing, and no key is ever read.
+// When standard input is a terminal and the program is not a background
+// job of its shell, sets it for single keys and returns true; otherwise
+// changes nothing, and no key is ever read.
 bool keys_begin();
 
 // The next key typed, or -1 when none is waiting. Never waits.
