@@ -235,10 +235,13 @@ class DeviceDouble(CuedeckCase):
                 s.proc.wait(timeout=10)
                 self.assertEqual(s.terminal(), s.settings)
                 self.assertEqual(s.finish()[0], rc)
-        # From a pipe nothing is read during a play: ">" is the next menu word.
-        r = self.run_cuedeck("d", "t.wav", 0, 0, " ", 1, 0, stdin=b"p > x",
-                             fake={"period": 400, "delay_ms": 20})
-        self.assertEqual((r.rc, r.out.count(menu("0.00", "0.10"))), (0, 3))
+        # From a pipe nothing is read during a play: ">" sent then is the next menu word.
+        s = Session(self, "d", "t.wav", 0, 0, " ", 3, 0, fake={"period": 400, "delay_ms": 50})
+        s.send("p\n")
+        s.expect("Loops remaining: 2\n")
+        s.send("> x\n")
+        rc, out = s.finish()
+        self.assertEqual((rc, out.count(menu("0.00", "0.10", 3))), (0, 3))
 
     def test_an_ignored_ctrl_c_stays_ignored(self):
         # A background job's SIGINT is ignored: a menu play goes on to its end.
