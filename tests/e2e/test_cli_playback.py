@@ -107,6 +107,7 @@ class WholeFile(CuedeckCase):
         rows = [  # the file, its samples, bytes a frame, standard error
             (patch(f16, 34, 12), s16, 4, ""), (patch(f24, 34, 20), s24, 6, ""),
             (patch(f16, 32, 0), s16, 4, ""),  # block align never filled in
+            (patch(patch(f16, 34, 12), 32, 0), s16, 4, ""),  # ... and 12 bits: rounded up
             (rifx(f16, 2), s16, 4, ""), (rifx(f24, 3), s24, 6, ""),
             (patch(f16, 40, 20000, 4), s16, 4, "Warning: the data of t.wav is cut short: its header "
              "gives 5000 frames, the file holds 3000\n"),

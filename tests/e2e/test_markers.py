@@ -114,9 +114,12 @@ class Markers(CuedeckCase):
                                                 'number, as #2!\n' % word))
         r = self.run_cuedeck(self.device, "t.wav", "#0", 0, "px")
         self.assertEqual((r.rc, r.out), (2, "There is no marker 0 in t.wav!\n"))
-        self.wav(rate=1000, data=data, before_data=cue(*((i, i) for i in range(1, 1001))))
-        r = self.run_cuedeck("null", "t.wav", 0, 0, "x")
+        # A full list: a loop still gives a point kept its stretch.
+        self.wav(rate=1000, data=data, before_data=cue(*((i, i) for i in range(1, 1001))),
+                 after_data=smpl((5, 504)))
+        r = self.run_cuedeck("null", "t.wav", 0, 0, " ", stdin=b"m x")
         self.assertEqual(r.err, "Warning: only the first 999 markers of t.wav are kept\n")
+        self.assertIn("   5  at 0.005 sec  for 0.500 sec  \n", r.out)
         # A file found by the scan has no markers, and that is no fault.
         with open(self.path("t.wav"), "wb") as f:
             f.write(b"JUNK" + wav_bytes(rate=1000, data=data)[4:])
