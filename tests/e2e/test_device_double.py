@@ -148,9 +148,9 @@ class DeviceDouble(CuedeckCase):
                 self.fresh()
                 frame = struct.pack("<%dh" % channels, *range(1, channels + 1))
                 self.wav(channels=channels, data=frame * 10, extensible=True, mask=mask)
-                r = self.run_fake("d", "t.wav", 0, 0, "wx", 1, 0, chmap=chmap, period=10)
-                self.assertEqual((r.rc, r.err), (0, err))
-                # Every frame of the period, its last too.
+                r = self.run_fake("d", "t.wav", 0, 0, "wx", 1, 0, chmap=chmap, period=5)
+                self.assertEqual((r.rc, r.err), (0, err))  # said once, for two writes
+                # Every frame of each period, its last too.
                 self.assertEqual(self.played(self.out), struct.pack("<%dh" % channels, *order) * 10)
                 offers = [c for c in self.calls() if c.startswith("chmap")]
                 if chmap == "take":
@@ -255,5 +255,12 @@ class DeviceDouble(CuedeckCase):
         time.sleep(0.15)
         s.proc.send_signal(signal.SIGINT)
         s.expect(menu("0.00", "0.10"))
+        s.proc.send_signal(signal.SIGINT)  # and after the play, at the menu
+        # A pause at the menu (Ctrl-Z, fg) leaves the menu waiting for its word.
+        s.proc.send_signal(signal.SIGSTOP)
+        s.proc.send_signal(signal.SIGCONT)
+        time.sleep(0.1)
+        s.send("l 3\n")
+        s.expect(menu("0.00", "0.10", 3))
         self.assertEqual(s.finish()[0], 0)
         self.assertEqual([c for c in self.calls() if c.startswith(("write", "drop"))], ["write 400"] * 2)
