@@ -116,6 +116,7 @@ void tell_route(PcmDevice *pcm)
         warn("the device tells no channel map; the %u channels are sent in ALSA's usual order "
              "(FL FR RL RR FC LFE SL SR)\n",
              pcm->channels);
+    // Names are joined by " and " or ", ": a space means more than one.
     bool several = std::strchr(pcm->notHeard, ' ') != nullptr;
     if (pcm->notHeard[0] != '\0')
         warn("%s %s no speaker on this device and %s not heard\n", pcm->notHeard,

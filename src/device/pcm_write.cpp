@@ -125,15 +125,22 @@ int64_t frames_ns(const PcmDevice *pcm, snd_pcm_uframes_t frames)
     return pcm->rate == 0 ? 0 : int64_t{1000000000} * static_cast<int64_t>(frames) / pcm->rate;
 }
 
-// How long the audio in the device's buffer will play, from now. Taken
-// from the free room, which no device waits to tell: a delay query may wait
-// for a stalled server (the pulse plugin's does), and Ctrl-C can't end it.
-int64_t queued_ns(const PcmDevice *pcm)
+// The frames in the device's buffer not yet played; 0 where it can't tell
+// (stopped, say). Taken from the free room, which no device waits to tell:
+// a delay query may wait for a stalled server (the pulse plugin's does),
+// and Ctrl-C can't end it.
+snd_pcm_uframes_t queued_frames(const PcmDevice *pcm)
 {
     snd_pcm_sframes_t room = snd_pcm_avail_update(pcm->handle);
     if (room < 0 || static_cast<snd_pcm_uframes_t>(room) >= pcm->bufferFrames)
         return 0;
-    return frames_ns(pcm, pcm->bufferFrames - static_cast<snd_pcm_uframes_t>(room));
+    return pcm->bufferFrames - static_cast<snd_pcm_uframes_t>(room);
+}
+
+// How long the audio in the device's buffer will play, from now.
+int64_t queued_ns(const PcmDevice *pcm)
+{
+    return frames_ns(pcm, queued_frames(pcm));
 }
 
 // A write that waited longer than the audio queued ahead of it lasted
@@ -221,12 +228,10 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, unsigned char *buffer, uint
 bool pcm_wait_until_queued_at_most(PcmDevice *pcm, uint64_t frames)
 {
     for (;;) {
-        snd_pcm_sframes_t room = snd_pcm_avail_update(pcm->handle);
+        snd_pcm_uframes_t queued = queued_frames(pcm);
         if (pcm->abortRequested != 0)
             return false;
-        // A device that can't tell (stopped, say) has nothing to wait for.
-        if (room < 0 || static_cast<snd_pcm_uframes_t>(room) >= pcm->bufferFrames ||
-            pcm->bufferFrames - static_cast<snd_pcm_uframes_t>(room) <= frames)
+        if (queued <= frames)
             return true;
         // A signal cuts the sleep short, and the loop then sees the abort.
         struct timespec step = {0, 5000000};

@@ -29,7 +29,7 @@ struct PlayNotes {
 uint32_t read_frames(Player *p, int64_t pos, uint32_t frames, unsigned char *into, PlayNotes *notes)
 {
     const WaveFields &w = p->wave;
-    uint32_t frameBytes = w.channels * w.bytesPerSample;
+    uint32_t frameBytes = frame_bytes(w);
     // off_t has 64 bits (_FILE_OFFSET_BITS), also where long has 32. The
     // stream knows where it stands: a pass's next period needs no seek.
     off_t at = static_cast<off_t>(w.dataStart) + pos * frameBytes;
@@ -89,7 +89,7 @@ struct Period {
 void write_period_or_exit(Player *p, Period *period, PlayNotes *notes)
 {
     const WaveFields &w = p->wave;
-    uint32_t frameBytes = w.channels * w.bytesPerSample;
+    uint32_t frameBytes = frame_bytes(w);
     // Silence in the file's own width; any room beyond is for the
     // conversion, which writes it.
     std::memset(p->buffer + size_t{period->filled} * frameBytes,
@@ -129,7 +129,7 @@ int64_t pass_end(const Player *p, int64_t from)
 // written. It ends early where the file was cut short, or on Ctrl-C.
 void play_pass_or_exit(Player *p, int64_t from, int64_t to, Period *period, PlayNotes *notes)
 {
-    uint32_t frameBytes = p->wave.channels * p->wave.bytesPerSample;
+    uint32_t frameBytes = frame_bytes(p->wave);
     for (int64_t pos = from; pos < to && notes->end == PLAY_DONE;) {
         if (period->filled == 0)
             period->clockPos = pos;

@@ -103,7 +103,7 @@ void allocate_period_buffer_or_exit(Player *p)
 {
     const WaveFields &w = p->wave;
     // Room for the samples as read and as the device takes them.
-    uint32_t room = std::max(w.channels * w.bytesPerSample, pcm_frame_room(p->pcm));
+    uint32_t room = std::max(frame_bytes(w), pcm_frame_room(p->pcm));
     uint64_t bytes = uint64_t{room} * p->period;
     if (p->period > 0 && bytes <= LARGEST_BUFFER)
         p->buffer = static_cast<unsigned char *>(std::calloc(bytes, 1));
@@ -117,7 +117,7 @@ void allocate_period_buffer_or_exit(Player *p)
 // noise.
 bool frames_fit_block_align(const WaveFields &w)
 {
-    return w.format.blockAlign == w.channels * w.bytesPerSample;
+    return w.format.blockAlign == frame_bytes(w);
 }
 
 // The encodings a device can be asked for; anything else (ADPCM, MP3 in a
@@ -141,7 +141,7 @@ SampleEncoding playable_encoding_or_exit(const WaveFields &w)
             stdout, 2,
             "Can't play this wave file: its frames are %u bytes long (block align), but "
             "%u channels of %u bytes make %u!\n",
-            w.format.blockAlign, w.channels, w.bytesPerSample, w.channels * w.bytesPerSample);
+            w.format.blockAlign, w.channels, w.bytesPerSample, frame_bytes(w));
     if (w.rate == 0)
         exit_with_message(stdout, 2, "Can't play this wave file: its sample rate is 0!\n");
     return encoding;

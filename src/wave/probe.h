@@ -53,6 +53,12 @@ struct WaveFields {
                              // than the file holds and is no placeholder; else 0
 };
 
+// Bytes a frame of the file takes.
+inline uint32_t frame_bytes(const WaveFields &w)
+{
+    return w.channels * w.bytesPerSample;
+}
+
 // Probes a file. A RIFF, RF64 or BW64 file's chunk list is walked for the
 // first "fmt " and "data" chunks; a file that doesn't begin so, or whose
 // list breaks before both are found, is scanned for the identifiers at even
