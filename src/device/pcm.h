@@ -85,9 +85,11 @@ void pcm_abort(PcmDevice *pcm);
 
 // After a play that pcm_abort stopped: drops whatever is still queued and
 // makes the device ready for the next play. A stalled device (a stopped
-// sound server) would not answer a drop: the player never waits for it
-// here, and the next write or drain waits for the drop first, a wait that
-// pcm_abort ends too.
+// sound server) would not answer a drop: after a short wait the player goes
+// on, with a warning that the device may still play some of the stopped
+// play when it resumes; the drop is made the moment the device answers the
+// call it is held in, and the next write or drain waits for it, a wait
+// that pcm_abort ends too.
 void pcm_drop(PcmDevice *pcm);
 
 // Waits until everything queued has played, then closes the device and

@@ -32,7 +32,10 @@ struct PcmDevice {
     // stalled device runs beside the player, so that its wait can be cut
     // short.
     SideCall call;
-    bool dropWanted; // a stopped play's queued audio still to be dropped
+    // A stopped play's queued audio still to be dropped; claimed with
+    // __atomic builtins by the helper or the player, whichever comes first.
+    bool dropWanted;
+    bool stalledAtStop; // the device had stalled when pcm_abort stopped a write
     int recoverErr;  // the error a recovery call clears
     int callResult;  // written and read with __atomic builtins across the threads
     // The end of the last write: a buffer's time later, every frame

@@ -187,12 +187,18 @@ void start_streams_by_hand(PcmDevice *pcm)
 {
     snd_pcm_sw_params_t *params;
     snd_pcm_sw_params_alloca(&params);
-    snd_pcm_uframes_t boundary = 0;
+    // A threshold of a whole buffer: the writes of a play never reach it,
+    // since each play starts the stream after its first period. It must be
+    // no more than that: the pulse plugin makes it the server's pre-buffer
+    // in bytes (a 32-bit field) when it connects a stream at the next
+    // prepare. The boundary, 2^30 frames, wraps there to 0: after a stopped
+    // play the new stream would run at once and, unfed while the menu
+    // waits, its read position runs ahead of what is written, so the next
+    // play would lose as much of its beginning as the menu waited.
     // A device that keeps its own start threshold starts on the write that
     // reaches it, as before.
     if (snd_pcm_sw_params_current(pcm->handle, params) < 0 ||
-        snd_pcm_sw_params_get_boundary(params, &boundary) < 0 ||
-        snd_pcm_sw_params_set_start_threshold(pcm->handle, params, boundary) < 0)
+        snd_pcm_sw_params_set_start_threshold(pcm->handle, params, pcm->bufferFrames) < 0)
         return;
     snd_pcm_sw_params(pcm->handle, params);
 }

@@ -25,6 +25,11 @@ constexpr int64_t SERVER_SLACK_NS = 250000000;
 // it counts as a stall: the player's own scheduling, not the device's.
 constexpr int64_t STALL_SLACK_NS = 50000000;
 
+// How long a stop waits for the device to drop what it holds, in ms: long
+// enough for any running server, short enough for the menu to come back at
+// once from a stalled one.
+constexpr int STOP_ANSWER_MS = 100;
+
 constexpr char WRITE_FAILED[] = "Unable to write to the playback device: %s\n";
 
 int64_t now_ns()
@@ -34,12 +39,26 @@ int64_t now_ns()
     return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
 }
 
+// What a stopped play left queued is dropped by whichever thread claims
+// it first: the helper, right after a control call that a stalled device
+// held up (else that call, a start say, would let the device play the
+// stopped play on as it resumes), or the player before it next writes,
+// drains or gives up waiting.
+bool drop_claimed(PcmDevice *pcm)
+{
+    return __atomic_exchange_n(&pcm->dropWanted, false, __ATOMIC_ACQ_REL);
+}
+
+void drop_now(PcmDevice *pcm)
+{
+    snd_pcm_drop(pcm->handle);
+    __atomic_store_n(&pcm->callResult, snd_pcm_prepare(pcm->handle), __ATOMIC_RELEASE);
+}
+
 // The control calls, each on the helper thread.
 void drop_call(void *device)
 {
-    auto *pcm = static_cast<PcmDevice *>(device);
-    snd_pcm_drop(pcm->handle);
-    __atomic_store_n(&pcm->callResult, snd_pcm_prepare(pcm->handle), __ATOMIC_RELEASE);
+    drop_now(static_cast<PcmDevice *>(device));
 }
 
 void recover_call(void *device)
@@ -47,6 +66,8 @@ void recover_call(void *device)
     auto *pcm = static_cast<PcmDevice *>(device);
     __atomic_store_n(&pcm->callResult, snd_pcm_recover(pcm->handle, pcm->recoverErr, 1),
                      __ATOMIC_RELEASE);
+    if (drop_claimed(pcm))
+        drop_now(pcm);
 }
 
 // A sound server's start waits for the server's answer.
@@ -54,6 +75,8 @@ void start_call(void *device)
 {
     auto *pcm = static_cast<PcmDevice *>(device);
     __atomic_store_n(&pcm->callResult, snd_pcm_start(pcm->handle), __ATOMIC_RELEASE);
+    if (drop_claimed(pcm))
+        drop_now(pcm);
 }
 
 // Waits for the running control call. False when stoppable and pcm_abort
@@ -81,9 +104,8 @@ bool device_settled(PcmDevice *pcm, bool stoppable)
 {
     if (!control_call_done(pcm, stoppable))
         return false;
-    if (!pcm->dropWanted)
+    if (!drop_claimed(pcm))
         return true;
-    pcm->dropWanted = false;
     // A prepare that fails shows in the next write.
     return control_call_made(pcm, drop_call, stoppable);
 }
@@ -152,6 +174,16 @@ void note_stall(int64_t waitedNs, int64_t queuedNs, WriteTrouble *trouble)
         trouble->stalledNs = waitedNs;
 }
 
+// A write waits for room for its frames, which a device that plays makes
+// within their time: one stopped while waiting longer found the device
+// stalled, and a stalled device may still play what it holds as it
+// resumes, a drop or no drop.
+void note_stall_at_stop(PcmDevice *pcm, int64_t waitedNs, uint32_t frames)
+{
+    if (waitedNs > frames_ns(pcm, frames) + STALL_SLACK_NS && pauses_so_far() == pcm->continuesSeen)
+        pcm->stalledAtStop = true;
+}
+
 // Whether the player itself was stopped and continued since the last look:
 // then a long wait, or a device found dry, was the player's pause.
 bool paused_since_last_look(PcmDevice *pcm)
@@ -193,8 +225,10 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, unsigned char *buffer, uint
         snd_pcm_sframes_t written = snd_pcm_writei(pcm->handle, buffer, frames);
         // An abort ends a waiting write (it returns -EINTR, or the frames it
         // took): that means stop, not a failure to recover from.
-        if (pcm->abortRequested != 0)
+        if (pcm->abortRequested != 0) {
+            note_stall_at_stop(pcm, now_ns() - startNs, frames);
             break;
+        }
         int64_t endNs = now_ns();
         paused = paused_since_last_look(pcm) || paused;
         if (!paused)
@@ -248,12 +282,18 @@ void pcm_abort(PcmDevice *pcm)
 void pcm_drop(PcmDevice *pcm)
 {
     pcm->abortRequested = 0;
-    if (pcm->call.running) {
-        pcm->dropWanted = true; // after the call that a stall holds up
-        return;
+    __atomic_store_n(&pcm->dropWanted, true, __ATOMIC_RELEASE);
+    bool answered = side_call_done_within(&pcm->call, STOP_ANSWER_MS);
+    if (answered && drop_claimed(pcm)) {
+        side_call_start(&pcm->call, drop_call, pcm);
+        answered = side_call_done_within(&pcm->call, STOP_ANSWER_MS);
     }
-    pcm->dropWanted = false;
-    side_call_start(&pcm->call, drop_call, pcm);
+    // A stalled sound server that resumes plays what it holds before it
+    // reads the drop: nothing this side can take back what it was sent.
+    if (!answered || pcm->stalledAtStop)
+        warn("the playback device was stalled at the stop: when it goes on, it may play some "
+             "of the stopped play\n");
+    pcm->stalledAtStop = false;
 }
 
 void pcm_drain_and_close_or_exit(PcmDevice *pcm)

@@ -46,6 +46,20 @@ void side_call_start(SideCall *c, void (*call)(void *), void *argument)
     c->running = false;
 }
 
+namespace {
+
+// Takes the helper's byte once the call has returned, waiting for it up to
+// timeout (null: without end) with the signal mask `during`.
+void take_done(SideCall *c, const struct timespec *timeout, const sigset_t *during)
+{
+    struct pollfd done = {c->done[0], POLLIN, 0};
+    char byte = 0;
+    if (ppoll(&done, 1, timeout, during) > 0 && read(c->done[0], &byte, 1) == 1)
+        c->running = false;
+}
+
+} // namespace
+
 bool side_call_wait(SideCall *c, const volatile std::sig_atomic_t *stop)
 {
     sigset_t interrupt;
@@ -53,13 +67,17 @@ bool side_call_wait(SideCall *c, const volatile std::sig_atomic_t *stop)
     sigemptyset(&interrupt);
     sigaddset(&interrupt, SIGINT);
     pthread_sigmask(SIG_BLOCK, &interrupt, &before);
-    while (c->running && !(stop != nullptr && *stop != 0)) {
-        struct pollfd done = {c->done[0], POLLIN, 0};
-        char byte = 0;
-        if (ppoll(&done, 1, nullptr, &before) > 0 && read(c->done[0], &byte, 1) == 1)
-            c->running = false;
-    }
+    while (c->running && !(stop != nullptr && *stop != 0))
+        take_done(c, nullptr, &before);
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    return !c->running;
+}
+
+bool side_call_done_within(SideCall *c, int ms)
+{
+    struct timespec timeout = {ms / 1000, (ms % 1000) * 1000000L};
+    if (c->running)
+        take_done(c, &timeout, nullptr);
     return !c->running;
 }
 

@@ -26,5 +26,8 @@ void side_call_start(SideCall *c, void (*call)(void *), void *argument);
 // when stopped first: the call goes on, and a later wait waits for it.
 bool side_call_wait(SideCall *c, const volatile std::sig_atomic_t *stop);
 
+// Waits up to ms milliseconds for the running call. True once no call runs.
+bool side_call_done_within(SideCall *c, int ms);
+
 // Waits for the running call, if any, and closes the pipe.
 void side_call_close(SideCall *c);

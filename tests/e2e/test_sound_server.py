@@ -22,6 +22,8 @@ RATE = 44100
 FRAME_BYTES = 4  # 16-bit stereo, as the sink plays: no conversion on the way
 PAUSED = ("Warning: the play was paused, and the playback device ran dry: audio may have been "
           "lost while cuedeck was paused\n")
+STALLED_AT_STOP = ("Warning: the playback device was stalled at the stop: when it goes on, it may "
+                   "play some of the stopped play\n")
 
 
 @unittest.skipIf(RUNNER, "the emulated build plays through ALSA's own plugins only")
@@ -88,6 +90,17 @@ class SoundServer(CuedeckCase):
             return True
         wait_until(all_in_order, 5, "the sound was not heard")
         return got()
+
+    def settled_capture_size(self):
+        """The capture's size once it has not grown for 0.1 s."""
+        sizes = [-1]
+
+        def settled():
+            sizes.append(os.path.getsize(self.capture))
+            return sizes[-1] == sizes[-11]
+        sizes *= 11
+        wait_until(settled, 5, "the capture kept growing")
+        return sizes[-1]
 
     def wait_until_heard(self):
         """Until the sink plays something other than silence."""
@@ -258,6 +271,43 @@ class SoundServer(CuedeckCase):
         rc, out = s.finish()
         self.assertEqual(rc, -signal.SIGINT)
         self.assertNotIn("Loops remaining: 1", out)
+
+    def test_a_play_after_a_ctrl_c_is_heard_whole(self):
+        # Stopped about 1 s in, with the server running or stalled; then a
+        # while at the menu: the next play is heard from its first frame. A
+        # stalled server plays some of what it held as it resumes, told.
+        data = counter_data(4 * RATE, 2, 2)
+        self.wav(rate=RATE, channels=2, data=data)
+        selection = model_pass(data, FRAME_BYTES, RATE // 2, 5 * RATE // 2)
+        s = Session(self, self.device, "t.wav", 0.5, 2.5, " ", 1, 0, env=self.env)
+        s.expect(menu("0.50", "2.50"))
+        for stalled, wait in ((False, 0.5), (False, 2.5), (True, 0.5)):
+            with self.subTest(stalled=stalled, wait=wait):
+                self.wait_until_quiet()
+                s.send("p\n")
+                self.heard(selection[:RATE * FRAME_BYTES])
+                if stalled:
+                    self.server.send_signal(signal.SIGSTOP)
+                    self.addCleanup(self.server.send_signal, signal.SIGCONT)
+                    stopped_at = self.settled_capture_size()
+                    time.sleep(0.2)  # a stall longer than any write waits on a playing server
+                s.proc.send_signal(signal.SIGINT)
+                s.expect(menu("0.50", "2.50"))
+                if stalled:
+                    self.server.send_signal(signal.SIGCONT)
+                time.sleep(wait)
+                self.wait_until_quiet()
+                if stalled:  # what a stalled server held, it plays as it resumes
+                    with open(self.capture, "rb") as f:
+                        f.seek(stopped_at)
+                        back = f.read().strip(b"\0")
+                    self.assertLess(len(back), 16384 * FRAME_BYTES)
+                s.send("p\n")
+                s.expect(menu("0.50", "2.50"))
+                self.assertHeardInOrder(selection)
+        s.send("x\n")
+        self.assertEqual(s.proc.stderr.read().decode(), STALLED_AT_STOP)
+        self.assertEqual(s.finish()[0], 0)
 
     def test_ctrl_c_while_the_server_is_stopped_when_a_play_starts(self):
         # The session's first play and the play after a Ctrl-C must start
