@@ -235,5 +235,7 @@ PlayEnd play_selection_or_exit(Player *p, bool stoppable)
     if (notes.end == PLAY_STOPPED)
         pcm_drop(p->pcm);
     tell_trouble(notes.trouble);
-    return notes.end;
+    // The device says it ran dry in the middle: the play was not heard as
+    // one run. (A pause of the player's own is the user's gap.)
+    return notes.end == PLAY_DONE && notes.trouble.underruns > 0 ? PLAY_NOT_HEARD : notes.end;
 }

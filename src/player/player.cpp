@@ -280,7 +280,7 @@ void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t
     p.exact = exact;
     start_up_or_exit(&p, deviceName,
                      FirstSelection{startSeconds, stopSeconds, startMarker, stopMarker});
-    bool scriptCutShort = false;
+    bool scriptFailed = false;
     for (;;) {
         Pending next = next_action(&p);
         recheck_file_or_exit(&p);
@@ -291,14 +291,15 @@ void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t
         PlayEnd end = play_selection_or_exit(&p, next == PENDING_PLAY);
         std::putchar('\n'); // ends the clock line
         if (next == PENDING_PLAY_THEN_END) {
-            scriptCutShort = end == PLAY_CUT_SHORT;
+            scriptFailed = end == PLAY_CUT_SHORT || end == PLAY_NOT_HEARD;
             break;
         }
         p.commandGiven = 0;
     }
     // What the file did hold is heard to its end; but a script must not
-    // take a play cut short for a whole one.
+    // take a play cut short, or one the device did not play whole, for a
+    // whole one.
     shut_down_or_exit(&p);
-    if (scriptCutShort)
+    if (scriptFailed)
         std::exit(1);
 }

@@ -114,6 +114,7 @@ WalkStep next_chunk(ChunkWalk *walk, Chunk *chunk)
         return WALK_END;
     std::memcpy(chunk->id, h, 4);
     chunk->at = walk->next;
+    chunk->bigEndian = walk->bigEndian;
     uint32_t size32 = field4(h + 4, walk->bigEndian);
     chunk->size = size32;
     uint64_t payload = walk->next + 8;

@@ -26,6 +26,7 @@ struct Chunk {
     char id[4];
     uint64_t at;
     uint64_t size;
+    bool bigEndian; // its fields are big-endian, as every field of a RIFX file
 };
 
 // Chunk sizes an RF64 file gives in its ds64 chunk, by identifier.

@@ -50,7 +50,7 @@ bool read_adtl_entry(const ByteSource *src, const Chunk *entry, MarkerList *list
     unsigned char b[8];
     if (entry->size < 4 || !read_exactly(src, entry->at + 8, b, 4))
         return false;
-    Marker *m = marker_with_id(list, index, Assem4(b));
+    Marker *m = marker_with_id(list, index, field4(b, entry->bigEndian));
     if (m == nullptr)
         return true; // a label for a cue point that isn't there
     bool isLabel = four_cc_is(entry->id, "labl");
@@ -60,7 +60,7 @@ bool read_adtl_entry(const ByteSource *src, const Chunk *entry, MarkerList *list
     if (four_cc_is(entry->id, "ltxt")) {
         if (entry->size < 8 || !read_exactly(src, entry->at + 12, b, 4))
             return false;
-        set_region(m, Assem4(b));
+        set_region(m, field4(b, entry->bigEndian));
     }
     return true;
 }
@@ -78,7 +78,8 @@ bool read_adtl(const ByteSource *src, const Chunk *c, MarkerList *list, const Id
         Chunk entry{};
         std::memcpy(entry.id, h, 4);
         entry.at = at;
-        entry.size = Assem4(h + 4);
+        entry.bigEndian = c->bigEndian;
+        entry.size = field4(h + 4, c->bigEndian);
         if (entry.size > end - at - 8 || !read_adtl_entry(src, &entry, list, index))
             return false;
         at += 8 + padded(entry.size);

@@ -76,14 +76,15 @@ bool read_cue(const ByteSource *src, const Chunk *c, MarkerList *list)
     unsigned char b[4];
     if (c->size < 4 || !read_exactly(src, c->at + 8, b, 4))
         return false;
-    uint32_t points = Assem4(b);
+    uint32_t points = field4(b, c->bigEndian);
     if (points > (c->size - 4) / CUE_POINT_BYTES)
         return false;
-    return read_entries(src, c->at + 12, points, CUE_POINT_BYTES, [list](const unsigned char *p) {
-        Marker *m = add_marker(list, Assem4(p + CUE_SAMPLE_OFFSET));
+    bool big = c->bigEndian;
+    return read_entries(src, c->at + 12, points, CUE_POINT_BYTES, [list, big](const unsigned char *p) {
+        Marker *m = add_marker(list, field4(p + CUE_SAMPLE_OFFSET, big));
         if (m == nullptr)
             return false; // the list is full
-        m->id = Assem4(p);
+        m->id = field4(p, big);
         m->cuePoint = true;
         return true;
     });
@@ -167,15 +168,15 @@ bool read_smpl(const ByteSource *src, const Chunk *c, MarkerList *list)
     unsigned char b[SMPL_FIXED];
     if (c->size < SMPL_FIXED || !read_exactly(src, c->at + 8, b, SMPL_FIXED))
         return false;
-    uint32_t loops = Assem4(b + 28);
+    uint32_t loops = field4(b + 28, c->bigEndian);
     if (loops > (c->size - SMPL_FIXED) / SMPL_LOOP_BYTES)
         return false;
     LoopTargets targets{};
     bool wellFormed = true;
     bool read = read_entries(src, c->at + 8 + SMPL_FIXED, loops, SMPL_LOOP_BYTES,
                              [&](const unsigned char *loop) {
-                                 uint32_t start = Assem4(loop + 8);
-                                 uint32_t end = Assem4(loop + 12);
+                                 uint32_t start = field4(loop + 8, c->bigEndian);
+                                 uint32_t end = field4(loop + 12, c->bigEndian);
                                  wellFormed = end >= start;
                                  return wellFormed && add_loop(list, &targets, start, end);
                              });

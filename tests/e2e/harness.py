@@ -55,6 +55,45 @@ def wav_bytes(rate=44100, channels=1, bits=16, frames=10000, data=None, before_d
     return b"RIFF" + struct.pack("<I", len(body)) + body
 
 
+def rifx(riff, width=2):
+    """The RIFF file in big-endian order, as RIFX: the header's and every
+    chunk's fields (of fmt, cue, smpl and LIST/adtl entries) and the samples."""
+    def swapped(raw, fields):  # fields: (offset, size) pairs
+        raw = bytearray(raw)
+        for at, n in fields:
+            raw[at:at + n] = raw[at:at + n][::-1]
+        return bytes(raw)
+
+    def words(raw, skip=()):
+        return swapped(raw, ((at, 4) for at in range(0, len(raw) - 3, 4) if at not in skip))
+
+    def payload(cid, body):
+        if cid == b"fmt ":
+            return swapped(body, [(0, 2), (2, 2), (4, 4), (8, 4), (12, 2), (14, 2), (16, 2), (18, 2),
+                                  (20, 4), (24, 2)][:6 if len(body) < 18 else 10])
+        if cid == b"data":
+            return b"".join(body[i:i + width][::-1] for i in range(0, len(body), width))
+        if cid == b"cue ":
+            return words(body, skip=range(12, len(body), 24))  # each point's "data"
+        if cid == b"smpl":
+            return words(body)
+        if cid.upper() == b"LIST" and body[:4] == b"adtl":
+            return body[:4] + chunks(body[4:], lambda c, b: words(b[:8 if c == b"ltxt" else 4]) +
+                                     b[8 if c == b"ltxt" else 4:])
+        return body
+
+    def chunks(raw, convert):
+        out, at = b"", 0
+        while at + 8 <= len(raw):
+            cid, size = raw[at:at + 4], struct.unpack("<I", raw[at + 4:at + 8])[0]
+            body = raw[at + 8:at + 8 + size]
+            out += cid + struct.pack(">I", size) + convert(cid, body) + raw[at + 8 + len(body):
+                                                                             at + 8 + size + (size & 1)]
+            at += 8 + size + (size & 1)
+        return out
+    return b"RIFX" + struct.pack(">I", len(riff) - 8) + b"WAVE" + chunks(riff[12:], payload)
+
+
 def model_pass(data, frame_bytes, start, stop, period=PERIOD, silence=b"\0"):
     """Bytes of one pass: whole periods from the start (0 when negative) to
     the first period boundary at or past the stop, never past the data; the

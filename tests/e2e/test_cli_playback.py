@@ -4,7 +4,7 @@ import os
 import re
 import struct
 
-from harness import HERE, CuedeckCase, counter_data, found, model_pass, wav_bytes, PERIOD
+from harness import HERE, CuedeckCase, counter_data, found, model_pass, rifx, wav_bytes, PERIOD
 from texts import play_header, menu, HELP, PROMPT, NO_DEVICE, FOREIGN, PLUG_HINT
 
 
@@ -96,11 +96,6 @@ class WholeFile(CuedeckCase):
         def patch(raw, at, value, size=2):
             return raw[:at] + value.to_bytes(size, "little") + raw[at + size:]
 
-        def rifx(raw, width):  # the same file in big-endian order
-            head = bytearray(b"RIFX" + raw[4:44])
-            for at, n in ((4, 4), (16, 4), (20, 2), (22, 2), (24, 4), (28, 4), (32, 2), (34, 2), (40, 4)):
-                head[at:at + n] = head[at:at + n][::-1]
-            return bytes(head) + b"".join(raw[i:i + width][::-1] for i in range(44, len(raw), width))
         s16, s24 = counter_data(3000, 2, 2), counter_data(3000, 2, 3)
         f16, f24 = wav_bytes(channels=2, data=s16), wav_bytes(channels=2, bits=24, data=s24)
         ds64 = b"ds64" + le(28) + le8(0) + le8(len(s16)) + le8(0) + le(0)

@@ -3,7 +3,7 @@
 
 import struct
 
-from harness import CuedeckCase, counter_data, model_pass, wav_bytes
+from harness import CuedeckCase, counter_data, model_pass, rifx, wav_bytes
 from texts import listing, BROKEN
 
 le = struct.Struct("<I").pack
@@ -52,40 +52,41 @@ class Markers(CuedeckCase):
     def test_markers_are_listed_selected_and_played(self):
         data = counter_data(10000, 1, 2)
         long = b"L" * 70
-        rows = [  # chunks before and after the data, RF64, "m" lists, "c" N and its stretch,
+        rows = [  # chunks before and after the data, the form, "m" lists, "c" N and its stretch,
             # "#a" "#b" and the frames they play, standard error
             # Out of order, two at one frame (kept in file order), a region past the end.
             (cue((1, 2000), (2, 6000), (3, 4000), (4, 8000), (5, 4000)),
              adtl(labl(1, b"Intro"), note(1, b"Not this"), ltxt(1, 1500), ltxt(2, 5000),
                   labl(2, b"Verse one\x1b[0m"), labl(3, long), labl(9, b"No such point"),
-                  note(4, b"Outro"), labl(5, b"Twin")), False,  # 71 bytes: an odd-sized labl
+                  note(4, b"Outro"), labl(5, b"Twin")), "RIFF",  # 71 bytes: an odd-sized labl
              listing((2, 1.5, "Intro"), (4, 2, "L" * 63), (4, 2, "Twin"), (6, 4, "Verse one?[0m"),
                      (8, 2, "Outro")), (2, "4.00 to 6.00"), (1, 4, 2000, 6000), ""),
             # After the data, in RF64; one loop starts at a point, one alone.
-            (b"", cue((2, 12000), (1, 1000), (3, 10000)) + smpl((1000, 1999), (5000, 5000)), True,
+            (b"", cue((2, 12000), (1, 1000), (3, 10000)) + smpl((1000, 1999), (5000, 5000)), "RF64",
              listing((1, 1, ""), (5, 0.001, "loop"), (10, 0, "")), (2, "5.00 to 5.00"),
              (1, 2, 1000, 5000),
              "Warning: markers past the end of the samples of t.wav are left out\n"),
-            (cue((1, 1000), (2, 3000), cut=4), b"", False, "\nThis file has no markers.\n", None,
+            (cue((1, 1000), (2, 3000), cut=4), b"", "RIFF", "\nThis file has no markers.\n", None,
              None, BROKEN),
             # A loop count with no room for its loops; a chunk the file's end cuts.
             (cue((1, 1000)), smpl((1000, 1999)).replace(le(1) + le(0) * 3, le(2) + le(0) * 3, 1),
-             False, "\nThis file has no markers.\n", None, None, BROKEN),
-            (b"", cue((1, 1000), (2, 3000))[:-10], False, "\nThis file has no markers.\n", None, None,
+             "RIFF", "\nThis file has no markers.\n", None, None, BROKEN),
+            (b"", cue((1, 1000), (2, 3000))[:-10], "RIFF", "\nThis file has no markers.\n", None, None,
              BROKEN),
-            (cue((1, 1000)), chunk(b"LIST", b"adtl" + b"labl" + le(100) + le(1)), False,  # overruns
+            (cue((1, 1000)), chunk(b"LIST", b"adtl" + b"labl" + le(100) + le(1)), "RIFF",  # overruns
              "\nThis file has no markers.\n", None, None, BROKEN),
             # A lowercase list before the points, UTF-8 kept, C1 controls (raw and in UTF-8) not.
             (chunk(b"list", b"adtl" + labl(1, "Café".encode()) + labl(2, b"a\x9bb") +
-                   labl(3, "x\u009by".encode())) + cue((1, 1000), (2, 3000), (3, 5000)), b"", False,
+                   labl(3, "x\u009by".encode())) + cue((1, 1000), (2, 3000), (3, 5000)), b"", "RIFF",
              listing((1, 2, "Caf\xc3\xa9"), (3, 2, "a?b"), (5, 5, "x?y")), (3, "5.00 to 10.00"),
              (1, 3, 1000, 5000), ""),
         ]
-        for before, after, wide, listed, select, play, err in rows:
-            with self.subTest(listed=listed[:40], wide=wide):
+        rows[:0] = [row[:2] + ("RIFX",) + row[3:] for row in rows[:2]]  # every field big-endian
+        for before, after, form, listed, select, play, err in rows:
+            with self.subTest(listed=listed[:40], form=form):
                 riff = wav_bytes(rate=1000, data=data, before_data=before, after_data=after)
                 with open(self.path("t.wav"), "wb") as f:
-                    f.write(rf64(riff, len(data)) if wide else riff)
+                    f.write({"RIFF": riff, "RF64": rf64(riff, len(data)), "RIFX": rifx(riff)}[form])
                 words = "m c %d c 9 c 0 + p x\n" % select[0] if select else "m c + p x\n"
                 r = self.run_cuedeck("null", "t.wav", 0, 0, " ", 1, 0, stdin=words.encode())
                 self.assertEqual((r.rc, r.err), (0, err))

@@ -1,9 +1,8 @@
 """The interactive menu, driven by words on standard input."""
 
 import os
-import struct
 
-from harness import CuedeckCase, Session, counter_data, found, model_pass, wav_bytes, PERIOD
+from harness import CuedeckCase, Session, counter_data, found, model_pass, rifx, wav_bytes, PERIOD
 from texts import play_header, menu, RESTART, IN, OUT, ADDITIONAL
 
 
@@ -69,9 +68,7 @@ class FileChangesBetweenPlays(CuedeckCase):
     def rewrite_rifx(self, frames):
         """The same samples in a big-endian file."""
         with open(self.path("t.wav"), "wb") as f:
-            f.write(b"RIFX" + struct.pack(">I", 36 + 2 * frames) + b"WAVE" + b"fmt " +
-                    struct.pack(">IHHIIHH", 16, 1, 1, 44100, 88200, 2, 16) + b"data" +
-                    struct.pack(">I", 2 * frames) + bytes(2 * frames))
+            f.write(rifx(wav_bytes(data=bytes(2 * frames))))
 
     def start(self, frames=10000):
         self.data = counter_data(frames, 1, 2)
