@@ -100,17 +100,46 @@ int32_t whole_argument(const char *name, const char *arg)
     return whole;
 }
 
-// --help, -h and --version as the first argument answer and end the run.
-// No ALSA device name begins with "-": any other option ("-D hw:0", the
-// habit of other players) gets the usage rather than a search for a device.
-void answer_options_or_exit(const char *arg)
+// Whether arg is an option rather than a positional argument: it begins
+// with "-", and not as a number does (a negative START or LOOPS). No ALSA
+// device name begins with "-" either.
+bool is_option(const char *arg)
 {
-    if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)
+    return arg[0] == '-' && arg[1] != '\0' && std::strchr("0123456789.", arg[1]) == nullptr;
+}
+
+// --exact and -e set exact edges; --help, -h and --version answer and end
+// the run. Any other option ("-D hw:0", the habit of other players) gets
+// the usage rather than a search for a device.
+void take_option_or_exit(const char *arg, Arguments *a)
+{
+    if (std::strcmp(arg, "--exact") == 0 || std::strcmp(arg, "-e") == 0)
+        a->exact = true;
+    else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)
         exit_with_message(stdout, 0, "%s", usage_text());
-    if (std::strcmp(arg, "--version") == 0)
+    else if (std::strcmp(arg, "--version") == 0)
         exit_with_message(stdout, 0, "cuedeck %s\n", CUEDECK_VERSION);
-    if (arg[0] == '-')
+    else
         exit_with_message(stderr, 2, "cuedeck: unknown option '%s'\n%s", arg, usage_text());
+}
+
+// Takes the options wherever they stand among the arguments, as GNU tools
+// do, up to "--", after which every word is positional (a file named
+// "-e"). Moves the positional arguments to the front of argv, in their
+// order, and returns their count with the program's name.
+int take_options_or_exit(int argc, char **argv, Arguments *a)
+{
+    int kept = 1;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!optionsEnded && std::strcmp(argv[i], "--") == 0)
+            optionsEnded = true;
+        else if (!optionsEnded && is_option(argv[i]))
+            take_option_or_exit(argv[i], a);
+        else
+            argv[kept++] = argv[i];
+    }
+    return kept;
 }
 
 } // namespace
@@ -118,14 +147,7 @@ void answer_options_or_exit(const char *arg)
 void read_arguments_or_exit(int argc, char **argv, Arguments *a)
 {
     a->exact = false;
-    while (argc > 1 && (std::strcmp(argv[1], "--exact") == 0 || std::strcmp(argv[1], "-e") == 0)) {
-        a->exact = true;
-        argv += 1; // the positional arguments follow, as if the option were not there
-        argc -= 1;
-    }
-    int count = argc - 1;
-    if (count >= 1)
-        answer_options_or_exit(argv[1]);
+    int count = take_options_or_exit(argc, argv, a) - 1;
     std::strcpy(a->commandText, " ");
     a->startSeconds = 0;
     a->stopSeconds = 0;

@@ -20,14 +20,14 @@ struct Arguments {
     int32_t loops;
     int32_t showClock; // 0 hides the clock
     int32_t commandGiven;
-    bool exact; // --exact or -e before the positional arguments
+    bool exact; // --exact or -e
 };
 
-// Fills *a from --exact (or -e), then up to seven positional arguments: device ("d" for the
-// default), file, start, stop (seconds, or "#N" for marker N), first
-// command, loops, clock. Without a file
-// argument it asks for the file name at the terminal. Ends the process with
-// status 0 after --help, -h or --version as the first argument; with status 1
-// on "x" or end of input at the prompt, and when the device name is too long
-// (status 2 for a file name too long).
+// Fills *a from the options --exact (or -e), wherever they stand before a
+// "--", and up to seven positional arguments: device ("d" for the default),
+// file, start, stop (seconds, or "#N" for marker N), first command, loops,
+// clock. Without a file argument it asks for the file name at the terminal.
+// Ends the process with status 0 after --help, -h or --version; with status
+// 2 for another option; with status 1 on "x" or end of input at the prompt,
+// and when the device name is too long (status 2 for a file name too long).
 void read_arguments_or_exit(int argc, char **argv, Arguments *a);

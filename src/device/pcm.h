@@ -57,9 +57,6 @@ struct WriteTrouble {
     // The longest a write waited beyond the audio queued ahead of it (the
     // device stalled: a sound server stopped, say), in ns; 0 if none did.
     int64_t stalledNs;
-    // The player itself was stopped (Ctrl-Z, SIGSTOP) during or before a
-    // write that then found the device dry.
-    bool lostWhilePaused;
 };
 
 // Writes one period of the file's frames, blocking, until every frame of

@@ -249,9 +249,10 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, unsigned char *buffer, uint
         }
         if (++failuresInARow > MOST_FAILED_WRITES_IN_A_ROW)
             alsa_ok_or_exit(err, WRITE_FAILED);
-        if (err == -EPIPE && paused)
-            trouble->lostWhilePaused = true;
-        else if (err == -EPIPE)
+        // A device that ran dry while the player itself was stopped (Ctrl-Z,
+        // SIGSTOP) made the user's own gap, and lost nothing: the frames
+        // refused are written again, and the play goes on from the next one.
+        if (err == -EPIPE && !paused)
             trouble->underruns += 1;
         if (!recovered_or_exit(pcm, err))
             break;

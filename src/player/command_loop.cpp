@@ -49,6 +49,11 @@ Pending show_additional_commands(Player *p)
         std::puts("\t'm' to list markers");
         std::puts("\t'c' to select a marker's stretch");
     }
+    // Shown once exact edges have been used: a run without them keeps the
+    // list as it always was.
+    if (p->exactUsed)
+        std::printf("\t'e' to turn exact edges %s (they are %s)\n", p->exact ? "off" : "on",
+                    p->exact ? "on" : "off");
     return PENDING_NONE;
 }
 
@@ -98,10 +103,12 @@ Pending select_marker(Player *p)
     return PENDING_NONE;
 }
 
-// Not in the "+" list: an extension that changes no text of a run without it.
+// In the "+" list only once used: an extension that changes no text of a
+// run without it.
 Pending toggle_exact_edges(Player *p)
 {
     p->exact = !p->exact;
+    p->exactUsed = true;
     std::puts(p->exact ? "Exact edges are on: a play ends on its stop frame, and loops join "
                          "without a gap."
                        : "Exact edges are off: a play ends on a whole period.");

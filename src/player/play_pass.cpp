@@ -51,7 +51,6 @@ void count_trouble(PlayNotes *notes, const WriteTrouble &trouble)
 {
     if (!notes->firstWrite) {
         notes->trouble.underruns += trouble.underruns;
-        notes->trouble.lostWhilePaused = notes->trouble.lostWhilePaused || trouble.lostWhilePaused;
         if (trouble.stalledNs > notes->trouble.stalledNs)
             notes->trouble.stalledNs = trouble.stalledNs;
     }
@@ -64,9 +63,6 @@ void tell_trouble(const WriteTrouble &trouble)
         warn("the playback device stalled for %.2f s during the play: a gap was heard, "
              "and audio may have been lost\n",
              static_cast<double>(trouble.stalledNs) / 1e9);
-    if (trouble.lostWhilePaused)
-        warn("the play was paused, and the playback device ran dry: audio may have been lost "
-             "while cuedeck was paused\n");
     uint32_t underruns = trouble.underruns;
     if (underruns == 1)
         warn("the playback device ran dry during the play (an underrun): a gap was heard, "
@@ -156,7 +152,10 @@ int32_t passes_after_keys(Player *p, int32_t left, PlayNotes *notes, bool *hande
         return 0;
     if (key == KEY_NONE || !handed_on_stretch(p, key == KEY_ON, &next))
         return left;
+    // The stretch handed on plays once, and is the selection from now on:
+    // played again, once too, as the menu shows.
     p->selection = next;
+    p->loops = 1;
     *handedOn = true;
     return 1;
 }
@@ -227,7 +226,7 @@ PlayEnd play_selection_or_exit(Player *p, bool stoppable)
     std::printf("stop  = %.2f sec\n", frames_to_seconds(p->selection.stop, rate));
     if (stoppable)
         catch_interrupts(p->pcm);
-    PlayNotes notes{true, {0, 0, false}, PLAY_DONE, KEY_NONE, false, 0};
+    PlayNotes notes{true, {0, 0}, PLAY_DONE, KEY_NONE, false, 0};
     notes.keysLive = keys_begin();
     play_passes_or_exit(p, loops, &notes);
     keys_end();

@@ -278,6 +278,7 @@ void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t
     p.commandText = commandText;
     p.commandGiven = commandGiven;
     p.exact = exact;
+    p.exactUsed = exact;
     start_up_or_exit(&p, deviceName,
                      FirstSelection{startSeconds, stopSeconds, startMarker, stopMarker});
     bool scriptFailed = false;

@@ -35,6 +35,7 @@ struct Player {
     unsigned char silence;      // the byte that fills a period the data doesn't
     unsigned char exactSilence; // ... after the last pass, with exact edges
     bool exact; // exact edges: a pass ends on its stop frame, and loops join without a gap
+    bool exactUsed; // exact edges were asked for in this run (the option, or "e")
     Selection selection;
     int32_t loops;
     int32_t showClock;

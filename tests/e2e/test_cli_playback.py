@@ -5,7 +5,7 @@ import re
 import struct
 
 from harness import HERE, CuedeckCase, counter_data, found, model_pass, rifx, wav_bytes, PERIOD
-from texts import play_header, menu, HELP, PROMPT, NO_DEVICE, FOREIGN, PLUG_HINT
+from texts import play_header, menu, HELP, PROMPT, NO_DEVICE, FOREIGN, PLUG_HINT, USAGE
 
 
 class WholeFile(CuedeckCase):
@@ -62,30 +62,35 @@ class WholeFile(CuedeckCase):
     def test_exact_edges_play_the_selection_and_nothing_else(self):
         cues = (b"cue " + struct.pack("<I", 52) + struct.pack("<I", 2) +
                 b"".join(struct.pack("<II4sIII", i, 0, b"data", 0, 0, f) for i, f in ((1, 1000), (2, 7000))))
-        rows = [  # rate, frames, tag, arguments after the file, menu words, in, out, loops, silence
-            (8000, 20000, 1, ("0.5", "0.6", "px", 7), b"", 4000, 4800, 7, b"\0"),  # under a period
-            (44100, 30000, 1, ("0.1", "0.5", "px", 3), b"", 4410, 22050, 3, b"\0"),  # several periods
-            (48000, 10000, 1, (0, 0, "wx", 3), b"", 0, 10000, 3, b"\0"),  # the whole file
-            (8000, 9000, 1, ("#1", "#2", "px", 2), b"", 1000, 7000, 2, b"\0"),  # a marker's stretch
-            (8000, 5000, 1, ("0.5", 10, "px", 2), b"", 4000, 5000, 2, b"\0"),  # a stop past the end
-            (8000, 3000, 6, ("0.1", "0.2", "px", 2), b"", 800, 1600, 2, b"\xd5"),  # A-law's zero
+        rows = [  # rate, frames, tag, the arguments (D: the device, F: the file), menu words, in,
+            # out, loops, silence; the option anywhere, and -- before a file named -e
+            (8000, 20000, 1, ("--exact", "D", "F", "0.5", "0.6", "px", 7, 0), b"", 4000, 4800, 7, b"\0"),
+            (44100, 30000, 1, ("D", "F", "0.1", "0.5", "px", 3, 0, "-e"), b"", 4410, 22050, 3, b"\0"),
+            (48000, 10000, 1, ("D", "F", 0, "-e", 0, "wx", 3, 0), b"", 0, 10000, 3, b"\0"),  # whole
+            (8000, 9000, 1, ("D", "F", "#1", "#2", "px", 2, "--exact"), b"", 1000, 7000, 2, b"\0"),
+            (8000, 5000, 1, ("D", "F", "0.5", 10, "px", "-e"), b"", 4000, 5000, 1, b"\0"),  # past the end
+            (8000, 3000, 1, ("-e", "--", "D", "-e", "0.1", "0.2", "px"), b"", 800, 1600, 1, b"\0"),
+            (8000, 3000, 6, ("D", "F", "0.1", "0.2", "-e"), b"l 2 p x", 800, 1600, 2, b"\xd5"),  # A-law
         ]
         for rate, frames, tag, args, words, start, stop, loops, silence in rows:
             with self.subTest(rate=rate, args=args):
                 width = 1 if tag == 6 else 2
                 data = counter_data(frames, 1, width)
-                self.wav(rate=rate, data=data, tag=tag, bits=8 * width,
-                         before_data=cues if args[0] == "#1" else b"")
+                name = "-e" if "--" in args else "t.wav"
+                self.wav(name, rate=rate, data=data, tag=tag, bits=8 * width,
+                         before_data=cues if "#1" in args else b"")
                 self.fresh()
-                r = self.run_cuedeck("--exact", self.device, "t.wav", *args, 0)
+                r = self.run_cuedeck(*({"D": self.device, "F": name}.get(a, a) for a in args), stdin=words)
                 self.assertEqual((r.rc, r.err), (0, ""))
                 heard = data[start * width:stop * width] * loops
                 self.assertPlayed(heard + silence * (-len(heard) // width % PERIOD * width))
         # "e" at the menu turns them on for the plays that follow, and says so.
         self.fresh()
-        r = self.run_cuedeck(self.device, "t.wav", "0.1", "0.2", " ", 2, 0, stdin=b"e p e p x")
+        r = self.run_cuedeck(self.device, "t.wav", "0.1", "0.2", " ", 2, 0, stdin=b"e + p e + p x")
         self.assertIn("\nExact edges are on: a play ends on its stop frame, and loops join without "
                       "a gap.\n", r.out)
+        self.assertIn("\t'nn' to set nudge amount\n\t'e' to turn exact edges off (they are on)\n", r.out)
+        self.assertIn("\t'nn' to set nudge amount\n\t'e' to turn exact edges on (they are off)\n", r.out)
         self.assertIn("\nExact edges are off: a play ends on a whole period.\n", r.out)
         exact = data[800:1600] * 2
         self.assertPlayed(exact + b"\xd5" * (PERIOD - 1600) + model_pass(data, 1, 800, 1600, silence=b"\x55") * 2)
@@ -270,12 +275,11 @@ class FailuresAndPrompt(CuedeckCase):
             (wav_bytes(frames=10), [bad], b"bad.wav", 1, None, (
                 "ends", NO_DEVICE + "(The first argument is the ALSA device. To play bad.wav on the "
                 "default device: cuedeck d bad.wav)\n")),
-            (None, ["--help", "nope.wav"], b"x", 0, ("starts", "Usage: cuedeck [--exact] [DEVICE [FILE [START"), ""),
+            (None, ["nope.wav", "--help"], b"x", 0, USAGE, ""),
             (None, ["-h"], b"x", 0, ("has", "\nThe menu and everything else: man cuedeck"), ""),
             (None, ["--version"], b"", 0, "cuedeck %s\n" % version, ""),
             # No device name begins with "-".
-            (None, ["-D", "hw:0", "t.wav"], b"x", 2, "",
-             ("starts", "cuedeck: unknown option '-D'\nUsage: cuedeck [--exact] [DEVICE")),
+            (None, ["-D", "hw:0", "t.wav"], b"x", 2, "", "cuedeck: unknown option '-D'\n" + USAGE),
             (None, ["-v"], b"x", 2, "", ("has", "man -l man/cuedeck.1")),
             (wav_bytes(frames=10), ["n" * 64, bad, 0, 0, "wx"], b"", 1, "",
              "The device name is too long: at most 63 characters\n"),

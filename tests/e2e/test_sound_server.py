@@ -20,8 +20,6 @@ from texts import play_header, menu
 
 RATE = 44100
 FRAME_BYTES = 4  # 16-bit stereo, as the sink plays: no conversion on the way
-PAUSED = ("Warning: the play was paused, and the playback device ran dry: audio may have been "
-          "lost while cuedeck was paused\n")
 STALLED_AT_STOP = ("Warning: the playback device was stalled at the stop: when it goes on, it may "
                    "play some of the stopped play\n")
 
@@ -171,7 +169,8 @@ class SoundServer(CuedeckCase):
                 self.wait_until_heard()
                 time.sleep(0.3)
                 s.send(key)
-                s.expect(menu(*times, loops), timeout=10)
+                # What a hand-on goes to is the selection, played once.
+                s.expect(menu(*times, 1 if key in "<>" and after else loops), timeout=10)
                 self.assertEqual(s.terminal(), s.settings)
                 s.send("x\n")
                 self.assertEqual(s.finish()[0], 0)
@@ -373,8 +372,8 @@ class SoundServer(CuedeckCase):
                 if stalled:
                     self.assertGreater(float(stalled.group(1)), 0.5)
                     self.assertLess(float(stalled.group(1)), 2)
-                else:  # where the device tells that it ran dry meanwhile
-                    self.assertIn(err, ("", PAUSED))
+                else:  # a device that ran dry meanwhile lost nothing: the user's own gap
+                    self.assertEqual(err, "")
                 self.wait_until_quiet()
 
     def test_server_gone_mid_play_ends_with_status_1(self):
