@@ -18,6 +18,21 @@ Marker *add_marker(MarkerList *list, uint32_t position);
 bool read_cue(const ByteSource *src, const Chunk *c, MarkerList *list);
 bool read_smpl(const ByteSource *src, const Chunk *c, MarkerList *list);
 
+// Sorts count indices into list by key(marker), equal keys kept in their
+// order: an insertion sort, in place, so that reading markers allocates
+// nothing (a list holds at most MOST_MARKERS).
+template <typename Key>
+void sort_marker_indices(uint16_t *items, uint32_t count, const MarkerList *list, Key key)
+{
+    for (uint32_t i = 1; i < count; ++i) {
+        uint16_t moving = items[i];
+        uint32_t at = i;
+        for (; at > 0 && key(list->items[items[at - 1]]) > key(list->items[moving]); --at)
+            items[at] = items[at - 1];
+        items[at] = moving;
+    }
+}
+
 // The cue points by identifier, for the label lists' look-ups.
 struct IdIndex {
     uint32_t count;

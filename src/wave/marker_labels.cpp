@@ -14,9 +14,7 @@ void build_id_index(const MarkerList *list, IdIndex *index)
         if (list->items[i].cuePoint)
             index->items[index->count++] = static_cast<uint16_t>(i);
     }
-    std::stable_sort(index->items, index->items + index->count, [list](uint16_t a, uint16_t b) {
-        return list->items[a].id < list->items[b].id;
-    });
+    sort_marker_indices(index->items, index->count, list, [](const Marker &m) { return m.id; });
 }
 
 namespace {

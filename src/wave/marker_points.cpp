@@ -109,10 +109,8 @@ void build_targets(const MarkerList *list, LoopTargets *targets)
         if (!list->items[i].region)
             targets->items[targets->count++] = static_cast<uint16_t>(i);
     }
-    std::stable_sort(targets->items, targets->items + targets->count,
-                     [list](uint16_t a, uint16_t b) {
-                         return list->items[a].position < list->items[b].position;
-                     });
+    sort_marker_indices(targets->items, targets->count, list,
+                        [](const Marker &m) { return m.position; });
     targets->remaining = targets->count;
 }
 

@@ -28,6 +28,7 @@ class Package(CuedeckCase):
         fields = subprocess.run(["dpkg-deb", "-f", debs[0], "Depends", "Architecture"],
                                 capture_output=True, check=True).stdout.decode()
         self.assertIn("libasound2", fields)
+        self.assertNotIn("libstdc++", fields)  # C++ without its runtime library: one less to load
         native = subprocess.run(["dpkg", "--print-architecture"], capture_output=True,
                                 check=True).stdout.decode().strip()
         self.assertIn("Architecture: %s\n" % ("armhf" if RUNNER else native), fields)
@@ -35,6 +36,9 @@ class Package(CuedeckCase):
         self.assertEqual(re.findall(r"^E: .*", r.stdout.decode(), re.M), [])
         subprocess.run(["dpkg-deb", "-x", debs[0], self.path("root")], check=True)
         self.assertTrue(os.path.exists(self.path("root/usr/share/man/man1/cuedeck.1.gz")))
+        needed = subprocess.run(["readelf", "-d", self.path("root/usr/bin/cuedeck")], capture_output=True,
+                                check=True).stdout.decode()
+        self.assertEqual(re.findall(r"\(NEEDED\).*\[(lib(?:stdc\+\+|gcc_s)[^]]*)\]", needed), [])
         data = counter_data(5000, 1, 2)
         self.wav(data=data)
         r = subprocess.run(RUNNER + [self.path("root/usr/bin/cuedeck"), self.device, "t.wav",
