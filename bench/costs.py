@@ -31,6 +31,20 @@ def sparse_smpl(path, mib):
         f.truncate(f.tell() + 24 * loops)
 
 
+def label_list(path, mib):
+    """A short file with three cue points and a LIST/adtl of mib MiB of labl
+    entries for a point that isn't there (as a broken writer repeats them)."""
+    cue = b"cue " + le(76) + le(3) + b"".join(le(i) + le(0) + b"data" + le(0) * 2 + le(i) for i in (1, 2, 3))
+    entry = b"labl" + le(20) + le(99) + b"a label for none\0\0\0\0"
+    count = (mib << 20) // len(entry)
+    fmt = struct.pack("<4sIHHIIHH", b"fmt ", 16, 1, 2, 44100, 176400, 4, 16)
+    with open(path, "wb") as f:
+        f.write(b"RIFF" + le(0) + b"WAVE" + fmt + cue + b"LIST" + le(4 + count * len(entry)) + b"adtl")
+        for _ in range(count // 4096):
+            f.write(entry * 4096)
+        f.write(entry * (count % 4096) + b"data" + le(44100 * 4) + bytes(44100 * 4))
+
+
 def looped(path, seconds):
     frames = int(44100 * seconds)
     fmt = struct.pack("<4sIHHIIHH", b"fmt ", 16, 1, 2, 44100, 176400, 4, 16)
@@ -51,14 +65,15 @@ def run(args):
 
 lines = ["# What cuedeck's own jobs cost", "",
          "Made by `bench/costs` (%d runs each, medians) on %d cores." % (runs, os.cpu_count()), "",
-         "## Reading markers from a huge smpl chunk (sparse file), start-up to exit", "",
-         "| smpl chunk | wall | CPU |", "|---|---|---|"]
-for mib in (128, 1024):
-    path = os.path.join(work, "smpl%d.wav" % mib)
-    sparse_smpl(path, mib)
+         "## Reading markers from a huge chunk, start-up to exit (two reads: at start-up and at x)", "",
+         "| chunk | wall | CPU |", "|---|---|---|"]
+for kind, mib, make in (("smpl, sparse", 128, sparse_smpl), ("smpl, sparse", 1024, sparse_smpl),
+                        ("LIST/adtl of labl entries", 128, label_list)):
+    path = os.path.join(work, "%s%d.wav" % (make.__name__, mib))
+    make(path, mib)
     times = [run(["null", path, 0, 0, "x"]) for _ in range(runs)]
-    lines.append("| %d MiB | %.3f s | %.3f s |" % (mib, statistics.median(t[0] for t in times),
-                                                   statistics.median(t[1] for t in times)))
+    lines.append("| %s, %d MiB | %.3f s | %.3f s |" % (kind, mib, statistics.median(t[0] for t in times),
+                                                       statistics.median(t[1] for t in times)))
 lines += ["", "## Exact edges against whole periods, CPU per second of audio (null device)", "",
           "| loop | passes | whole periods | exact | exact / whole |", "|---|---|---|---|---|"]
 path = os.path.join(work, "loop.wav")

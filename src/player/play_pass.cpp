@@ -80,25 +80,27 @@ struct Period {
     int64_t clockPos; // the file position of its first frame
 };
 
-// Writes the period, silence after what was filled, and shows the clock.
-// Stopped by Ctrl-C, the play ends.
+// Writes the period and shows the clock. A period the play's end leaves
+// part filled is filled up with silence, or, with exact edges, written as
+// it is: the last sound is then the play's end, with nothing after it to
+// wait for. Stopped by Ctrl-C, the play ends.
 void write_period_or_exit(Player *p, Period *period, PlayNotes *notes)
 {
     const WaveFields &w = p->wave;
     uint32_t frameBytes = frame_bytes(w);
+    uint32_t frames = p->exact ? period->filled : p->period;
     // Silence in the file's own width; any room beyond is for the
     // conversion, which writes it.
-    std::memset(p->buffer + size_t{period->filled} * frameBytes,
-                p->exact ? p->exactSilence : p->silence,
-                size_t{p->period - period->filled} * frameBytes);
+    std::memset(p->buffer + size_t{period->filled} * frameBytes, p->silence,
+                size_t{frames - period->filled} * frameBytes);
     period->filled = 0;
     notes->key = read_pass_keys(p, notes->key);
     WriteTrouble trouble{};
-    if (pcm_write_period_or_exit(p->pcm, p->buffer, p->period, &trouble) == WRITE_STOPPED) {
+    if (pcm_write_period_or_exit(p->pcm, p->buffer, frames, &trouble) == WRITE_STOPPED) {
         notes->end = PLAY_STOPPED;
         return;
     }
-    notes->framesWritten += p->period;
+    notes->framesWritten += frames;
     count_trouble(notes, trouble);
     if (p->showClock != 0) {
         // Positions lie within the data, so they fit an int32_t.

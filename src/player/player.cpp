@@ -213,7 +213,6 @@ void start_up_or_exit(Player *p, const char *deviceName, const FirstSelection &f
     p->baseline = w;
     SampleEncoding encoding = playable_encoding_or_exit(w);
     p->silence = silence_byte(encoding);
-    p->exactSilence = zero_byte(encoding);
     open_data_or_exit(p);
     p->selection = first_selection(p, first);
     pcm_ask_pipewire_for_its_usual_cycle(w.rate);

@@ -33,7 +33,6 @@ struct Player {
     uint32_t period;            // frames per period, as the device granted
     unsigned char *buffer;      // one period of the file's frames, with room for the device's
     unsigned char silence;      // the byte that fills a period the data doesn't
-    unsigned char exactSilence; // ... after the last pass, with exact edges
     bool exact; // exact edges: a pass ends on its stop frame, and loops join without a gap
     bool exactUsed; // exact edges were asked for in this run (the option, or "e")
     Selection selection;

@@ -49,13 +49,6 @@ unsigned char silence_byte(SampleEncoding encoding)
     }
 }
 
-unsigned char zero_byte(SampleEncoding encoding)
-{
-    if (encoding == ENCODING_A_LAW)
-        return 0xD5;
-    return encoding == ENCODING_MU_LAW ? 0xFF : silence_byte(encoding);
-}
-
 SampleEncoding converted_encoding(SampleEncoding encoding)
 {
     switch (encoding) {

@@ -34,10 +34,6 @@ bool tag_is_played(uint32_t tag);
 // The byte that, repeated, is silence in this encoding.
 unsigned char silence_byte(SampleEncoding encoding);
 
-// The byte of the sample value 0 itself: the same but for A-law (0xD5) and
-// mu-law (0xFF), where silence_byte gives the smallest negative step.
-unsigned char zero_byte(SampleEncoding encoding);
-
 // The encoding the player converts samples to for a device that refuses
 // their own: 64-bit floats to 32-bit ones, A-law and mu-law to 16-bit PCM;
 // ENCODING_NONE for the rest, which are never converted.
