@@ -35,7 +35,7 @@ def label_list(path, mib):
     """A short file with three cue points and a LIST/adtl of mib MiB of labl
     entries for a point that isn't there (as a broken writer repeats them)."""
     cue = b"cue " + le(76) + le(3) + b"".join(le(i) + le(0) + b"data" + le(0) * 2 + le(i) for i in (1, 2, 3))
-    entry = b"labl" + le(20) + le(99) + b"a label for none\0\0\0\0"
+    entry = b"labl" + le(20) + le(99) + b"a label, no one\0"
     count = (mib << 20) // len(entry)
     fmt = struct.pack("<4sIHHIIHH", b"fmt ", 16, 1, 2, 44100, 176400, 4, 16)
     with open(path, "wb") as f:

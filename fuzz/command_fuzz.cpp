@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "player/player.h"
+#include "util/text_sizes.h"
 
 namespace {
 
@@ -70,10 +71,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::abort();
     std::FILE *terminal = stdin;
     stdin = in;
-    char commandText[256] = " ";
+    char commandText[COMMAND_TEXT_SIZE] = " ";
     uint32_t rate = 0, bytesPerSample = 0, channels = 0, dataOffset = 0, length = 0;
     PLAY(fixture, "fake", rate, bytesPerSample, channels, dataOffset, length, 0, 0, commandText, 0,
-         1, 1);
+         1, 1, NO_MARKER, NO_MARKER, false);
     stdin = terminal;
     std::fclose(in);
     return 0;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cli/help.h"
+#include "player/player.h"
 #include "util/console_input.h"
 #include "util/fatal.h"
 #include "util/printable.h"
@@ -40,7 +41,7 @@ void read_file_name_or_exit(char *fileName)
 {
     WordResult r = read_word(stdin, fileName, FILE_NAME_SIZE);
     if (r == WORD_END || std::strcmp(fileName, "x") == 0)
-        std::exit(1);
+        exit_with_message(stdout, 1, "%s", ""); // without a word, as "x" always ended
     file_name_fits_or_exit(r != WORD_TOO_LONG);
 }
 

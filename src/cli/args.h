@@ -2,12 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "player/command_text.h"
-#include "player/player.h"
-
-// Buffer sizes, including the terminating zero.
-constexpr int DEVICE_NAME_SIZE = 64;
-constexpr int FILE_NAME_SIZE = 256;
+#include "util/text_sizes.h"
 
 struct Arguments {
     char deviceName[DEVICE_NAME_SIZE];

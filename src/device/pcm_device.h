@@ -8,6 +8,7 @@
 #include "device/pcm.h"
 #include "device/speakers.h"
 #include "util/side_call.h"
+#include "util/text_sizes.h"
 
 // The most channels whose order the device can change.
 constexpr uint32_t MOST_ROUTED_CHANNELS = 32;
@@ -25,7 +26,7 @@ enum RouteGuess { GUESS_NONE, GUESS_FILE_ORDER, GUESS_USUAL_ORDER };
 // The device and everything the program remembers of it between calls.
 struct PcmDevice {
     snd_pcm_t *handle;
-    char name[64]; // as opened, for the hints
+    char name[DEVICE_NAME_SIZE]; // as opened, for the hints
     // Set by pcm_abort, from a signal handler; cleared by pcm_drop.
     volatile std::sig_atomic_t abortRequested;
     // A control call (a start, a drop, a recovery) that may wait for a

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "player/command_text.h"
+#include "util/text_sizes.h"
 #include "player/seconds.h"
 #include "util/console_input.h"
 

@@ -37,8 +37,8 @@ uint32_t read_frames(Player *p, int64_t pos, uint32_t frames, unsigned char *int
         fseeko(p->data, at, SEEK_SET);
     size_t got = std::fread(into, frameBytes, frames, p->data);
     if (got < frames) {
-        std::fprintf(stderr, "The file called %s ended at frame %lld during the play!\n",
-                     p->shownName, static_cast<long long>(pos) + static_cast<long long>(got));
+        tell("The file called %s ended at frame %lld during the play!\n", p->shownName,
+             static_cast<long long>(pos) + static_cast<long long>(got));
         notes->end = PLAY_CUT_SHORT;
     }
     return static_cast<uint32_t>(got);

@@ -300,6 +300,6 @@ void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t
     // take a play cut short, or one the device did not play whole, for a
     // whole one.
     shut_down_or_exit(&p);
-    if (scriptFailed)
-        std::exit(1);
+    if (scriptFailed) // what went wrong was said as it happened
+        exit_with_message(stderr, 1, "%s", "");
 }

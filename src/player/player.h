@@ -19,5 +19,4 @@ constexpr int32_t NO_MARKER = -1;
 void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t &bytesPerSample,
           uint32_t &channels, uint32_t &dataOffset, uint32_t &length, float startSeconds,
           float stopSeconds, char *commandText, int32_t commandGiven, int32_t loops,
-          int32_t showClock, int32_t startMarker = NO_MARKER, int32_t stopMarker = NO_MARKER,
-          bool exact = false);
+          int32_t showClock, int32_t startMarker, int32_t stopMarker, bool exact);

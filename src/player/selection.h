@@ -17,12 +17,12 @@ struct Selection {
 // that isn't a number leaves *start as it was. A reply "#N" sets it to
 // marker N's position (of markers, when given), or says there is no such
 // marker and leaves it.
-void SetInTime(uint32_t rate, int32_t length, int32_t *start, const MarkerList *markers = nullptr);
+void SetInTime(uint32_t rate, int32_t length, int32_t *start, const MarkerList *markers);
 
 // Asks for the out-time in seconds and sets *stop from it. A time past the
 // end of the file gives the length; a negative time gives a negative stop.
 // A reply that isn't a number leaves *stop as it was. "#N" as for SetInTime.
-void SetOutTime(uint32_t rate, int32_t length, int32_t *stop, const MarkerList *markers = nullptr);
+void SetOutTime(uint32_t rate, int32_t length, int32_t *stop, const MarkerList *markers);
 
 // The frame-stepping commands. Each takes the selection, the file's length
 // in frames and the nudge amount, computes both new ends from the old ones

@@ -9,6 +9,9 @@
 [[noreturn]] void exit_with_message(std::FILE *stream, int status, const char *format, ...)
     __attribute__((format(printf, 3, 4)));
 
+// Prints the printf-style message on standard error; the run goes on.
+void tell(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
 // Prints "Warning: " and the printf-style warning on standard error; the
 // run goes on.
 void warn(const char *format, ...) __attribute__((format(printf, 1, 2)));

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "wave/probe.h"
+#include "wave/format.h"
 
 // The format tags of the encodings played; an extensible format chunk names
 // one of them as its sub-format.

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "wave/chunks.h"
+#include "wave/format.h"
 #include "wave/markers.h"
 
 // How far into a file the scan looks: identifiers are searched at the even
@@ -25,19 +26,6 @@ enum ProbeResult {
     PROBE_NO_BITS,     // zero bits per sample
     PROBE_FOREIGN,     // Sony Wave64
     PROBE_TOO_LONG,    // more than MOST_FRAMES frames
-};
-
-// How the samples are encoded: the format tag (for an extensible format
-// chunk, its sub-format's) and the bits of the sample's container: the
-// header's bits per sample, or for samples of a width that isn't whole
-// bytes (12 bits in 16, 20 in 24), the container's.
-struct WaveFormat {
-    uint32_t tag;
-    uint32_t bitsPerSample;
-    uint32_t blockAlign;  // bytes per frame, as the header gives them (0 taken as the frame)
-    uint32_t channelMask; // an extensible chunk's speaker positions
-    bool extensible;      // the chunk gives a mask, which 0 means: no speaker positions
-    bool bigEndian;       // RIFX: the samples are big-endian too
 };
 
 // The wave attributes, in the one order used everywhere, and the encoding.
@@ -72,5 +60,5 @@ ProbeResult probe_wave(const ByteSource *src, WaveFields *out);
 // process with status 2, after a message on standard output, when the file
 // isn't a regular file, can't be opened or measured, or fails the probe.
 void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, uint32_t *channels,
-                   uint32_t *dataOffset, uint32_t *length, WaveFields *fields = nullptr,
-                   MarkerList *markers = nullptr);
+                   uint32_t *dataOffset, uint32_t *length, WaveFields *fields,
+                   MarkerList *markers);
