@@ -55,6 +55,44 @@ def wav_bytes(rate=44100, channels=1, bits=16, frames=10000, data=None, before_d
     return b"RIFF" + struct.pack("<I", len(body)) + body
 
 
+# Chunks as writers make them, and the marker chunks: cue points, label
+# lists and sampler loops.
+le = struct.Struct("<I").pack
+
+
+def chunk(cid, payload):
+    return cid + le(len(payload)) + payload + b"\0" * (len(payload) & 1)
+
+
+def cue(*points, cut=0):
+    """Points of (id, frame), the frame in dwSampleOffset and dwPosition 0."""
+    body = le(len(points)) + b"".join(le(i) + le(0) + b"data" + le(0) * 2 + le(f) for i, f in points)
+    return chunk(b"cue ", body[:len(body) - cut])
+
+
+def adtl(*entries):
+    return chunk(b"LIST", b"adtl" + b"".join(entries))
+
+
+def labl(i, text):
+    return chunk(b"labl", le(i) + text + b"\0")
+
+
+def ltxt(i, frames):
+    return chunk(b"ltxt", le(i) + le(frames) + b"rgn " + b"\0" * 8)
+
+
+def note(i, text):
+    return chunk(b"note", le(i) + text + b"\0")
+
+
+def smpl(*loops):
+    """Loops of (start, end); the chunk's size counts them all."""
+    body = le(0) * 7 + le(len(loops)) + le(0) + b"".join(le(0) * 2 + le(s) + le(e) + le(0) * 2
+                                                          for s, e in loops)
+    return b"smpl" + le(len(body)) + body
+
+
 def rifx(riff, width=2):
     """The RIFF file in big-endian order, as RIFX: the header's and every
     chunk's fields (of fmt, cue, smpl and LIST/adtl entries) and the samples."""

@@ -4,7 +4,7 @@ import os
 import re
 import struct
 
-from harness import HERE, CuedeckCase, counter_data, found, model_pass, rifx, wav_bytes, PERIOD
+from harness import HERE, CuedeckCase, counter_data, cue, found, model_pass, rifx, wav_bytes, PERIOD
 from texts import play_header, menu, HELP, PROMPT, NO_DEVICE, FOREIGN, PLUG_HINT, USAGE
 
 
@@ -46,7 +46,7 @@ class WholeFile(CuedeckCase):
         rows = [  # chunks before "fmt ", chunks between it and "data"
             (b"", b"LIST" + le(26) + b"INFOINAM" + le(14) + b"Big data song\0"),
             (b"bext" + le(16) + b"A fmt data take ", b""),
-            (b"", b"cue " + le(28) + le(1) + le(1) + le(0) + b"data" + le(0) * 2 + le(100)),
+            (b"", cue((1, 100))),
             (b"", b"JUNK" + le(200 << 10) + bytes(200 << 10)),
             (b"", b"abcd" + le(5) + b"data\x01" + b"\0"),  # odd size, then the pad byte
         ]
@@ -60,8 +60,7 @@ class WholeFile(CuedeckCase):
                 self.assertPlayed(model_pass(data, 2, 0, 5000))
 
     def test_exact_edges_play_the_selection_and_nothing_else(self):
-        cues = (b"cue " + struct.pack("<I", 52) + struct.pack("<I", 2) +
-                b"".join(struct.pack("<II4sIII", i, 0, b"data", 0, 0, f) for i, f in ((1, 1000), (2, 7000))))
+        cues = cue((1, 1000), (2, 7000))
         rows = [  # rate, frames, tag, the arguments (D: the device, F: the file), menu words, in,
             # out, loops; the option anywhere, and -- before a file named -e
             (8000, 20000, 1, ("--exact", "D", "F", "0.5", "0.6", "px", 7, 0), b"", 4000, 4800, 7),

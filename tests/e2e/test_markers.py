@@ -3,43 +3,9 @@
 
 import struct
 
-from harness import CuedeckCase, counter_data, model_pass, rifx, wav_bytes
+from harness import (CuedeckCase, adtl, chunk, counter_data, cue, labl, le, ltxt, model_pass, note, rifx, smpl,
+                     wav_bytes)
 from texts import listing, BROKEN
-
-le = struct.Struct("<I").pack
-
-
-def chunk(cid, payload):
-    return cid + le(len(payload)) + payload + b"\0" * (len(payload) & 1)
-
-
-def cue(*points, cut=0):
-    """Points of (id, frame), the frame in dwSampleOffset and dwPosition 0."""
-    body = le(len(points)) + b"".join(le(i) + le(0) + b"data" + le(0) * 2 + le(f) for i, f in points)
-    return chunk(b"cue ", body[:len(body) - cut])
-
-
-def adtl(*entries):
-    return chunk(b"LIST", b"adtl" + b"".join(entries))
-
-
-def labl(i, text):
-    return chunk(b"labl", le(i) + text + b"\0")
-
-
-def ltxt(i, frames):
-    return chunk(b"ltxt", le(i) + le(frames) + b"rgn " + b"\0" * 8)
-
-
-def note(i, text):
-    return chunk(b"note", le(i) + text + b"\0")
-
-
-def smpl(*loops):
-    """Loops of (start, end); the chunk's size counts them all."""
-    body = le(0) * 7 + le(len(loops)) + le(0) + b"".join(le(0) * 2 + le(s) + le(e) + le(0) * 2
-                                                          for s, e in loops)
-    return b"smpl" + le(len(body)) + body
 
 
 def rf64(riff, data_bytes):

@@ -2,7 +2,7 @@
 
 import os
 
-from harness import CuedeckCase, Session, counter_data, found, model_pass, rifx, wav_bytes, PERIOD
+from harness import CuedeckCase, Session, counter_data, cue, found, model_pass, rifx, wav_bytes, PERIOD
 from texts import play_header, menu, RESTART, IN, OUT, ADDITIONAL
 
 
@@ -129,6 +129,18 @@ class FileChangesBetweenPlays(CuedeckCase):
             status, out = s.finish()
             self.assertEqual(status, rc)
             self.assertTrue(out.endswith(menu("0.00", "0.23") + ending), out[-200:])
+
+    def test_markers_rewritten_in_place_are_read_again(self):
+        data = counter_data(10000, 1, 2)
+        self.wav(data=data, before_data=cue((1, 1000), (2, 3000)))
+        s = Session(self, self.device, "t.wav", 0, 0, " ", 1, 0)
+        s.send("c 1 p\n")
+        s.expect(menu("0.02", "0.07"))
+        self.wav(data=data, before_data=cue((1, 2000), (2, 4000)))  # the same size
+        s.send("p c 1 p x\n")  # the first play's check reads them again
+        s.expect(menu("0.05", "0.09"))
+        self.assertEqual(s.finish()[0], 0)
+        self.assertPlayed(model_pass(data, 2, 1000, 3000) * 2 + model_pass(data, 2, 2000, 4000))
 
     def test_file_replaced_by_rename_plays_the_new_file(self):
         s = self.start(10000)

@@ -14,7 +14,7 @@ import tempfile
 import time
 import unittest
 
-from harness import (RUNNER, CuedeckCase, Session, TtySession, counter_data, model_pass, start_sound_server,
+from harness import (RUNNER, CuedeckCase, cue, Session, TtySession, counter_data, model_pass, start_sound_server,
                      stop_sound_server, wait_until)
 from texts import play_header, menu
 
@@ -147,8 +147,7 @@ class SoundServer(CuedeckCase):
         if self.server_kind != "pulseaudio":
             self.skipTest("one server shows the keys")
         data = counter_data(5 * RATE // 2, 2, 2)
-        cue = b"cue " + struct.pack("<II", 4 + 24 * 4, 4) + b"".join(
-            struct.pack("<II4sIII", i, 0, b"data", 0, 0, i * RATE // 2) for i in range(1, 5))
+        points = cue(*((i, i * RATE // 2) for i in range(1, 5)))
         half = lambda n: data[n * RATE // 2 * FRAME_BYTES:(n + 1) * RATE // 2 * FRAME_BYTES]  # noqa: E731
         rows = [  # markers, start, stop, loops, the key, the half second looped, what follows,
             # the menu's times
@@ -161,7 +160,7 @@ class SoundServer(CuedeckCase):
         for markers, start, stop, loops, key, looped, after, times in rows:
             with self.subTest(markers=markers, start=start, key=key):
                 self.wait_until_quiet()
-                self.wav(rate=RATE, channels=2, data=data, before_data=cue if markers else b"")
+                self.wav(rate=RATE, channels=2, data=data, before_data=points if markers else b"")
                 s = TtySession(self, "--exact", self.device, "t.wav", start, stop, " ", loops, 0,
                                env=self.env)
                 s.expect("to show additional commands\n")
