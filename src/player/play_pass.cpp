@@ -236,7 +236,9 @@ PlayEnd play_selection_or_exit(Player *p, bool stoppable)
     if (notes.end == PLAY_STOPPED)
         pcm_drop(p->pcm);
     tell_trouble(notes.trouble);
-    // The device says it ran dry in the middle: the play was not heard as
-    // one run. (A pause of the player's own is the user's gap.)
-    return notes.end == PLAY_DONE && notes.trouble.underruns > 0 ? PLAY_NOT_HEARD : notes.end;
+    // The device ran dry or stalled in the middle: the play was not heard
+    // as one run, and what a device drops then it may not tell. (A pause
+    // of the player's own is the user's gap.)
+    bool gap = notes.trouble.underruns > 0 || notes.trouble.stalledNs > 0;
+    return notes.end == PLAY_DONE && gap ? PLAY_NOT_HEARD : notes.end;
 }
