@@ -7,8 +7,10 @@ import subprocess
 from harness import HERE, CuedeckCase
 
 MANUAL = os.path.abspath(os.path.join(HERE, "../../man/cuedeck.1"))
-COMMANDS = ["i", "o", "l", "p", "px", "w", "wx", "x", "+",
-            "j", "J", "n", "b", "no", "bo", "N", "B", "nn", "m", "c", "e"]
+# The menu's words, as the program's own table of commands lists them.
+with open(os.path.join(HERE, "../../src/player/command_loop.cpp")) as source:
+    TABLE = source.read().split("} COMMANDS[] = {", 1)[1].split("};", 1)[0]
+COMMANDS = re.findall(r'^\s*\{"([^"]+)",', TABLE, re.M)
 
 
 class Manual(CuedeckCase):
