@@ -72,21 +72,35 @@ struct WriteTrouble {
 WriteResult pcm_write_period_or_exit(PcmDevice *pcm, unsigned char *buffer, uint32_t frames,
                                      WriteTrouble *trouble);
 
-// Waits until the device holds at most frames not yet played, or pcm_abort
-// stops the wait (false then).
-bool pcm_wait_until_queued_at_most(PcmDevice *pcm, uint64_t frames);
+// The frames the device holds not yet played; 0 where it can't tell.
+uint64_t pcm_queued_frames(const PcmDevice *pcm);
+
+// How long frames take to play at the rate granted.
+int64_t pcm_ns_of(const PcmDevice *pcm, uint64_t frames);
+
+// Whether pcm_abort has stopped the play.
+bool pcm_stopping(const PcmDevice *pcm);
+
+// Holds the device where it is (paused), or lets it go on, where the device
+// can; false where it can't.
+bool pcm_pause(PcmDevice *pcm, bool paused);
+
+// For a pause on a device that can't hold its place, once it has played
+// all it held: stops it, so that it does not run dry, and makes it ready
+// for the next write, which starts it again.
+void pcm_rest(PcmDevice *pcm);
 
 // Stops the play: a write, or a wait for the device, returns at once, and
 // no later write starts until pcm_drop. Safe to call from a signal handler.
 void pcm_abort(PcmDevice *pcm);
 
 // After a play that pcm_abort stopped: drops whatever is still queued and
-// makes the device ready for the next play. A stalled device (a stopped
-// sound server) would not answer a drop: after a short wait the player goes
-// on, with a warning that the device may still play some of the stopped
-// play when it resumes; the drop is made the moment the device answers the
-// call it is held in, and the next write or drain waits for it, a wait
-// that pcm_abort ends too.
+// makes the device ready for the next play, without waiting for it. A
+// stalled device (a stopped sound server) would not answer a drop: a
+// warning says that it may still play some of the stopped play when it
+// resumes; the drop is made the moment the device answers the call it is
+// held in, and the next write or drain waits for it, a wait that pcm_abort
+// ends too.
 void pcm_drop(PcmDevice *pcm);
 
 // Waits until everything queued has played, then closes the device and

@@ -45,6 +45,7 @@ struct PcmDevice {
     uint32_t continuesSeen; // the process's continues as of the last write
     unsigned int rate;      // granted
     snd_pcm_uframes_t bufferFrames;
+    bool canPause; // holds its place on snd_pcm_pause
     SampleEncoding encoding; // the file's samples
     bool bigEndian;          // ... with their bytes in the other order
     SampleEncoding played;   // as the device takes them: converted if they differ

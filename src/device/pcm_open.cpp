@@ -6,7 +6,6 @@
 
 #include "device/pcm_device.h"
 #include "util/fatal.h"
-#include "util/pauses.h"
 
 const char PLUG_HINT[] =
     "(A plug device converts format, rate and channels: plughw:0,0 or default, for example.)\n";
@@ -135,7 +134,6 @@ int pcm_open(const char *deviceName, PcmDevice **pcm)
     device->handle = handle;
     std::snprintf(device->name, sizeof device->name, "%s", deviceName);
     side_call_init(&device->call);
-    count_pauses();
     *pcm = device;
     return 0;
 }
@@ -171,6 +169,7 @@ uint32_t pcm_configure_or_exit(PcmDevice *pcm, const PcmFrames &frames)
     warn_of_another_rate(granted, frames.rate);
     pcm->rate = granted;
     pcm->bufferFrames = buffer;
+    pcm->canPause = snd_pcm_hw_params_can_pause(params) != 0;
     route_channels(pcm, frames);
     start_streams_by_hand(pcm);
     return period > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(period);

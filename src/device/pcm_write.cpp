@@ -25,10 +25,10 @@ constexpr int64_t SERVER_SLACK_NS = 250000000;
 // it counts as a stall: the player's own scheduling, not the device's.
 constexpr int64_t STALL_SLACK_NS = 50000000;
 
-// How long a stop waits for the device to drop what it holds, in ms: long
-// enough for any running server, short enough for the menu to come back at
-// once from a stalled one.
-constexpr int STOP_ANSWER_MS = 100;
+// How long a stop waits for a control call it cut short, in ms: longer
+// than a running server takes to answer, short enough for the menu to come
+// back at once from a stalled one.
+constexpr int HELD_CALL_MS = 50;
 
 constexpr char WRITE_FAILED[] = "Unable to write to the playback device: %s\n";
 
@@ -260,18 +260,36 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, unsigned char *buffer, uint
     return pcm->abortRequested != 0 ? WRITE_STOPPED : WRITE_DONE;
 }
 
-bool pcm_wait_until_queued_at_most(PcmDevice *pcm, uint64_t frames)
+uint64_t pcm_queued_frames(const PcmDevice *pcm)
 {
-    for (;;) {
-        snd_pcm_uframes_t queued = queued_frames(pcm);
-        if (pcm->abortRequested != 0)
-            return false;
-        if (queued <= frames)
-            return true;
-        // A signal cuts the sleep short, and the loop then sees the abort.
-        struct timespec step = {0, 5000000};
-        nanosleep(&step, nullptr);
-    }
+    return queued_frames(pcm);
+}
+
+int64_t pcm_ns_of(const PcmDevice *pcm, uint64_t frames)
+{
+    return frames_ns(pcm, static_cast<snd_pcm_uframes_t>(frames));
+}
+
+bool pcm_stopping(const PcmDevice *pcm)
+{
+    return pcm->abortRequested != 0;
+}
+
+bool pcm_pause(PcmDevice *pcm, bool paused)
+{
+    // Where the device can't hold its place (a sound server's plugin), the
+    // caller lets it play out and rests it instead.
+    if (!pcm->canPause)
+        return false;
+    return snd_pcm_pause(pcm->handle, paused ? 1 : 0) >= 0;
+}
+
+void pcm_rest(PcmDevice *pcm)
+{
+    // A prepare that fails shows in the next write, which starts the
+    // stream again; a stalled device's wait, Ctrl-C ends.
+    if (device_settled(pcm, true))
+        control_call_made(pcm, drop_call, true);
 }
 
 void pcm_abort(PcmDevice *pcm)
@@ -284,14 +302,14 @@ void pcm_drop(PcmDevice *pcm)
 {
     pcm->abortRequested = 0;
     __atomic_store_n(&pcm->dropWanted, true, __ATOMIC_RELEASE);
-    bool answered = side_call_done_within(&pcm->call, STOP_ANSWER_MS);
-    if (answered && drop_claimed(pcm)) {
-        side_call_start(&pcm->call, drop_call, pcm);
-        answered = side_call_done_within(&pcm->call, STOP_ANSWER_MS);
-    }
+    // A call the stop cut short (a start, a recovery) that is still held
+    // up shows a stalled device; the drop follows it on the helper.
+    bool held = !side_call_done_within(&pcm->call, HELD_CALL_MS);
+    if (!held && drop_claimed(pcm))
+        side_call_start(&pcm->call, drop_call, pcm); // the menu does not wait for it
     // A stalled sound server that resumes plays what it holds before it
     // reads the drop: nothing this side can take back what it was sent.
-    if (!answered || pcm->stalledAtStop)
+    if (held || pcm->stalledAtStop)
         warn("the playback device was stalled at the stop: when it goes on, it may play some "
              "of the stopped play\n");
     pcm->stalledAtStop = false;

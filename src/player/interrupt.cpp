@@ -1,5 +1,8 @@
 #include "player/interrupt.h"
 
+#include "control/wait.h"
+#include "util/signals.h"
+
 #include <csignal>
 #include <signal.h>
 
@@ -12,6 +15,7 @@ bool caught = false;
 void abort_play(int)
 {
     pcm_abort(device);
+    wake_the_wait();
 }
 
 } // namespace
@@ -19,14 +23,11 @@ void abort_play(int)
 void catch_interrupts(PcmDevice *pcm)
 {
     device = pcm;
+    open_the_wait();
     if (sigaction(SIGINT, nullptr, &before) != 0 || before.sa_handler == SIG_IGN)
         return;
-    struct sigaction aborting {};
-    aborting.sa_handler = abort_play;
-    sigemptyset(&aborting.sa_mask);
     // Console output carries on; waits for the device are aborted all the same.
-    aborting.sa_flags = SA_RESTART;
-    caught = sigaction(SIGINT, &aborting, nullptr) == 0;
+    caught = handle_signal(SIGINT, abort_play, nullptr);
 }
 
 void release_interrupts()

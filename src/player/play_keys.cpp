@@ -2,9 +2,12 @@
 
 #include <cstdio>
 
+#include "player/seconds.h"
 #include "util/keys.h"
 
 namespace {
+
+constexpr int ESC = 0x1b;
 
 // The marker stretch next to the selection's start, or nullptr.
 const Marker *marker_beside(const MarkerList *markers, int32_t start, bool forward)
@@ -21,33 +24,90 @@ const Marker *marker_beside(const MarkerList *markers, int32_t start, bool forwa
     return found;
 }
 
-} // namespace
-
-bool handed_on_stretch(const Player *p, bool forward, Selection *out)
+// The stretch a hand-on goes to: the next marker's (forward) or the one
+// before's, by position against the selection's start; for a file without
+// markers, the selection jumped ahead or back by its own length, as "j" and
+// "J" do. False where there is none (past the last marker, say).
+bool handed_on_stretch(const Player *p, bool forward, PlayKeys *keys)
 {
     const Selection &s = p->selection;
+    keys->mark = nullptr;
     if (p->markers.count > 0) {
         const Marker *m = marker_beside(&p->markers, s.start, forward);
-        if (m != nullptr)
-            *out = Selection{static_cast<int32_t>(m->position), static_cast<int32_t>(m->end)};
-        return m != nullptr && m->position < m->end;
+        if (m == nullptr || m->position >= m->end)
+            return false;
+        keys->mark = m;
+        keys->handOn = Selection{static_cast<int32_t>(m->position), static_cast<int32_t>(m->end)};
+        return true;
     }
-    *out =
+    Selection next =
         forward ? jump_ahead(s, p->wave.length, p->nudge) : jump_back(s, p->wave.length, p->nudge);
-    return out->start < out->stop && out->start != s.start;
+    if (next.start >= next.stop || next.start == s.start)
+        return false;
+    keys->handOn = next;
+    return true;
 }
 
-PassKey read_pass_keys(const Player *p, PassKey pending)
+// An escape sequence (an arrow, a function key) arrives whole: after ESC,
+// '[' or 'O', then bytes up to a final one from '@' to '~'. ESC alone, or
+// before another key, is the key itself.
+bool escape_sequence_skipped()
+{
+    int next = next_key();
+    if (next != '[' && next != 'O')
+        return false;
+    for (int key = next_key(); key >= 0; key = next_key()) {
+        if (key >= '@' && key <= '~')
+            break;
+    }
+    return true;
+}
+
+void hand_on(const Player *p, PlayKeys *keys, bool forward)
+{
+    PlayKeys asked = *keys;
+    if (!handed_on_stretch(p, forward, &asked)) {
+        std::fputs("\a", stdout); // nowhere to go
+        return;
+    }
+    *keys = asked;
+    keys->atPassEnd = forward ? KEY_ON : KEY_BACK;
+}
+
+} // namespace
+
+void read_play_keys(const Player *p, PlayKeys *keys)
 {
     for (int key = next_key(); key >= 0; key = next_key()) {
-        PassKey asked = key == '>' ? KEY_ON : key == '<' ? KEY_BACK : KEY_NONE;
-        if (key == '\n' || key == '\r')
-            pending = KEY_RELEASE;
-        Selection next{};
-        if (asked != KEY_NONE && handed_on_stretch(p, asked == KEY_ON, &next))
-            pending = asked;
-        else if (asked != KEY_NONE)
-            std::fputs("\a", stdout); // nowhere to go
+        bool known = true;
+        if (key == '>' || key == '<')
+            hand_on(p, keys, key == '>');
+        else if (key == '\n' || key == '\r')
+            keys->atPassEnd = KEY_RELEASE;
+        else if (key == ' ')
+            keys->paused = !keys->paused;
+        else if (key == 'q' || (key == ESC && !escape_sequence_skipped()))
+            keys->stop = true;
+        else
+            known = false;
+        keys->changed = keys->changed || known;
     }
-    return pending;
+}
+
+void describe_keys(const Player *p, const PlayKeys *keys, char *out, size_t size)
+{
+    const Selection &s = keys->handOn;
+    uint32_t rate = p->wave.rate;
+    if (keys->paused)
+        std::snprintf(out, size, "paused");
+    else if (keys->atPassEnd == KEY_RELEASE)
+        std::snprintf(out, size, "→ release: last pass");
+    else if (keys->atPassEnd != KEY_NONE && keys->mark != nullptr)
+        std::snprintf(out, size, "→ #%u \"%s\"",
+                      static_cast<unsigned>(keys->mark - p->markers.items) + 1, keys->mark->label);
+    else if (keys->atPassEnd != KEY_NONE)
+        std::snprintf(out, size, "→ %.2f to %.2f sec", frames_to_seconds(s.start, rate),
+                      frames_to_seconds(s.stop, rate));
+    else
+        out[0] = '\0';
 }

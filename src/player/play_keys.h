@@ -1,19 +1,29 @@
 // Keys during a play, at a terminal: '>' hands on to the next stretch and
 // '<' to the one before when the pass under way ends; Enter releases a
-// loop, making that pass the last.
+// loop, making that pass the last; Space pauses and goes on; q and Esc stop
+// the play as Ctrl-C does.
 #pragma once
+#include <cstddef>
 
 #include "player/player_state.h"
 
 enum PassKey { KEY_NONE, KEY_ON, KEY_BACK, KEY_RELEASE };
 
-// The keys typed since the last look: the last that asks for something
-// wins over pending; others are ignored. A hand-on with nowhere to go
-// rings the terminal's bell and asks for nothing.
-PassKey read_pass_keys(const Player *p, PassKey pending);
+// What the keys typed during a play ask for.
+struct PlayKeys {
+    PassKey atPassEnd;  // what the end of the pass under way does: the last key that asks wins
+    Selection handOn;   // ... the stretch it goes to, for KEY_ON and KEY_BACK
+    const Marker *mark; // ... that stretch's marker, or nullptr without markers
+    bool paused;        // Space: the play rests until Space again
+    bool stop;          // q or Esc
+    bool changed;       // since the clock line last showed them
+};
 
-// The stretch a hand-on goes to: the next marker's (forward) or the one
-// before's, by position against the selection's start; for a file without
-// markers, the selection jumped ahead or back by its own length, as "j" and
-// "J" do. False where there is none (past the last marker, say).
-bool handed_on_stretch(const Player *p, bool forward, Selection *out);
+// Reads the keys typed since the last look into *keys; other keys (the
+// arrows among them) are ignored. A hand-on with nowhere to go rings the
+// terminal's bell and changes nothing.
+void read_play_keys(const Player *p, PlayKeys *keys);
+
+// What the keys will do, as the clock line shows it: "paused", "→ #4
+// "Outro"", "→ release: last pass", or "" when nothing is asked.
+void describe_keys(const Player *p, const PlayKeys *keys, char *out, size_t size);

@@ -1,8 +1,12 @@
 #include "player/play_pass.h"
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
+#include "control/wait.h"
 #include "player/interrupt.h"
 #include "player/play_keys.h"
 #include "player/seconds.h"
@@ -16,8 +20,10 @@ struct PlayNotes {
     bool firstWrite;
     WriteTrouble trouble; // in the middle of the play
     PlayEnd end;
-    PassKey key;           // what a key asked for at the end of the pass under way
     bool keysLive;         // keys are read at the terminal
+    PlayKeys keys;         // ... and what they asked for
+    bool keysShown;        // the clock line says what the keys will do
+    int64_t clockPos;      // the file position of the last period written
     int64_t framesWritten; // to the device, in this play
 };
 
@@ -80,6 +86,74 @@ struct Period {
     int64_t clockPos; // the file position of its first frame
 };
 
+// Shows the clock: the file position of the period last written. At a
+// terminal whose keys are live, the line also says what the keys will do,
+// once they have said anything.
+void show_clock(const Player *p, PlayNotes *notes)
+{
+    notes->keys.changed = false;
+    if (p->showClock == 0)
+        return;
+    // Positions lie within the data, so they fit an int32_t.
+    std::printf("\rclock = %.2f sec",
+                frames_to_seconds(static_cast<int32_t>(notes->clockPos), p->wave.rate));
+    char said[MARKER_LABEL_SIZE + 32] = "";
+    if (notes->keysLive && isatty(STDOUT_FILENO) != 0)
+        describe_keys(p, &notes->keys, said, sizeof said);
+    if (said[0] != '\0' || notes->keysShown)
+        std::printf("%s%s\033[K", said[0] != '\0' ? "  " : "", said); // and the rest of the line cleared
+    notes->keysShown = said[0] != '\0';
+    std::fflush(stdout);
+}
+
+// Reads the keys typed since the last look; q and Esc stop the play.
+void take_keys(const Player *p, PlayNotes *notes)
+{
+    if (!notes->keysLive)
+        return;
+    read_play_keys(p, &notes->keys);
+    if (notes->keys.stop)
+        notes->end = PLAY_STOPPED;
+    if (notes->keys.changed)
+        show_clock(p, notes);
+}
+
+// With keys live: waits, reading keys, until the device holds at most
+// frames not yet played. False when the play was stopped meanwhile
+// (Ctrl-C, q).
+bool wait_until_queued_at_most(Player *p, PlayNotes *notes, uint64_t frames)
+{
+    for (;;) {
+        take_keys(p, notes);
+        if (notes->end == PLAY_STOPPED || pcm_stopping(p->pcm))
+            return false;
+        uint64_t queued = pcm_queued_frames(p->pcm);
+        if (queued <= frames)
+            return true;
+        wait_for_input(STDIN_FILENO, pcm_ns_of(p->pcm, queued - frames));
+    }
+}
+
+// Space: the device holds its place where it can; elsewhere it plays what
+// it holds and then rests, so that the play goes on from the next frame
+// either way: nothing lost, nothing played twice. Waits for Space again,
+// reading keys. False when the play was stopped meanwhile.
+bool pause_while_asked(Player *p, PlayNotes *notes)
+{
+    bool held = pcm_pause(p->pcm, true);
+    if (!held && !wait_until_queued_at_most(p, notes, 0))
+        return false;
+    if (!held && notes->keys.paused)
+        pcm_rest(p->pcm);
+    while (notes->keys.paused && notes->end != PLAY_STOPPED && !pcm_stopping(p->pcm)) {
+        wait_for_input(STDIN_FILENO, -1);
+        take_keys(p, notes);
+    }
+    if (held)
+        pcm_pause(p->pcm, false);
+    return notes->end != PLAY_STOPPED && !pcm_stopping(p->pcm);
+}
+
 // Writes the period and shows the clock. A period the play's end leaves
 // part filled is filled up with silence, or, with exact edges, written as
 // it is: the last sound is then the play's end, with nothing after it to
@@ -94,20 +168,17 @@ void write_period_or_exit(Player *p, Period *period, PlayNotes *notes)
     std::memset(p->buffer + size_t{period->filled} * frameBytes, p->silence,
                 size_t{frames - period->filled} * frameBytes);
     period->filled = 0;
-    notes->key = read_pass_keys(p, notes->key);
+    take_keys(p, notes);
     WriteTrouble trouble{};
-    if (pcm_write_period_or_exit(p->pcm, p->buffer, frames, &trouble) == WRITE_STOPPED) {
+    if (notes->end == PLAY_STOPPED || (notes->keys.paused && !pause_while_asked(p, notes)) ||
+        pcm_write_period_or_exit(p->pcm, p->buffer, frames, &trouble) == WRITE_STOPPED) {
         notes->end = PLAY_STOPPED;
         return;
     }
     notes->framesWritten += frames;
     count_trouble(notes, trouble);
-    if (p->showClock != 0) {
-        // Positions lie within the data, so they fit an int32_t.
-        std::printf("\rclock = %.2f sec",
-                    frames_to_seconds(static_cast<int32_t>(period->clockPos), w.rate));
-        std::fflush(stdout);
-    }
+    notes->clockPos = period->clockPos;
+    show_clock(p, notes);
 }
 
 // Where a pass from `from` ends. With exact edges, at the stop frame. Else in
@@ -147,16 +218,14 @@ void play_pass_or_exit(Player *p, int64_t from, int64_t to, Period *period, Play
 // it goes to the selection, played once.
 int32_t passes_after_keys(Player *p, int32_t left, PlayNotes *notes, bool *handedOn)
 {
-    PassKey key = read_pass_keys(p, notes->key);
-    notes->key = KEY_NONE;
-    Selection next{};
-    if (key == KEY_RELEASE)
-        return 0;
-    if (key == KEY_NONE || !handed_on_stretch(p, key == KEY_ON, &next))
-        return left;
+    take_keys(p, notes);
+    PassKey key = notes->keys.atPassEnd;
+    notes->keys.atPassEnd = KEY_NONE;
+    if (key == KEY_RELEASE || key == KEY_NONE)
+        return key == KEY_RELEASE ? 0 : left;
     // The stretch handed on plays once, and is the selection from now on:
     // played again, once too, as the menu shows.
-    p->selection = next;
+    p->selection = notes->keys.handOn;
     p->loops = 1;
     *handedOn = true;
     return 1;
@@ -165,16 +234,16 @@ int32_t passes_after_keys(Player *p, int32_t left, PlayNotes *notes, bool *hande
 // With keys live, a key must act at the end of the pass heard, or of the
 // one after it at the latest: before the next pass is filled, the pass
 // that began at frame passStart of the play's writes must have begun to be
-// heard. Two periods stay queued all the same, against underruns, so a
-// pass shorter than that may hand on a little later.
-void wait_until_pass_heard_or_exit(Player *p, int64_t passStart, PlayNotes *notes)
+// heard. Two periods stay queued all the same, against underruns (a sound
+// server's plugin takes a period at a time), so a pass shorter than that
+// may hand on a little later.
+void wait_until_pass_heard(Player *p, int64_t passStart, PlayNotes *notes)
 {
     if (!notes->keysLive || notes->end != PLAY_DONE)
         return;
     int64_t ahead = notes->framesWritten - passStart;
     int64_t cushion = int64_t{2} * p->period;
-    if (!pcm_wait_until_queued_at_most(p->pcm,
-                                       static_cast<uint64_t>(ahead > cushion ? ahead : cushion)))
+    if (!wait_until_queued_at_most(p, notes, static_cast<uint64_t>(std::max(ahead, cushion))))
         notes->end = PLAY_STOPPED;
 }
 
@@ -201,7 +270,7 @@ void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
         play_pass_or_exit(p, from, pass_end(p, from), &period, notes);
         if (!p->exact && period.filled > 0 && notes->end != PLAY_STOPPED)
             write_period_or_exit(p, &period, notes);
-        wait_until_pass_heard_or_exit(p, passStart, notes);
+        wait_until_pass_heard(p, passStart, notes);
         if (notes->end == PLAY_DONE)
             left = passes_after_keys(p, left, notes, &handedOn);
     }
@@ -228,11 +297,16 @@ PlayEnd play_selection_or_exit(Player *p, bool stoppable)
     std::printf("stop  = %.2f sec\n", frames_to_seconds(p->selection.stop, rate));
     if (stoppable)
         catch_interrupts(p->pcm);
-    PlayNotes notes{true, {0, 0}, PLAY_DONE, KEY_NONE, false, 0};
+    PlayNotes notes{};
+    notes.firstWrite = true;
+    notes.end = PLAY_DONE;
     notes.keysLive = keys_begin();
     play_passes_or_exit(p, loops, &notes);
     keys_end();
     release_interrupts();
+    // q or Esc during px or wx ends the run, as Ctrl-C does there.
+    if (notes.keys.stop && !stoppable)
+        std::raise(SIGINT);
     if (notes.end == PLAY_STOPPED)
         pcm_drop(p->pcm);
     tell_trouble(notes.trouble);

@@ -13,6 +13,7 @@
 #include "player/player_state.h"
 #include "player/seconds.h"
 #include "util/fatal.h"
+#include "util/pauses.h"
 #include "util/regular_file.h"
 #include "wave/encoding.h"
 
@@ -215,6 +216,8 @@ void start_up_or_exit(Player *p, const char *deviceName, const FirstSelection &f
     p->silence = silence_byte(encoding);
     open_data_or_exit(p);
     p->selection = first_selection(p, first);
+    // Counted from before the device opens: a pause while it starts counts.
+    count_pauses();
     pcm_ask_pipewire_for_its_usual_cycle(w.rate);
     p->pcm = open_device_or_exit(deviceName);
     p->period =

@@ -1,5 +1,7 @@
 #include "util/keys.h"
 
+#include "util/signals.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -17,8 +19,9 @@ volatile std::sig_atomic_t reading = 0; // the terminal is set for keys, ours to
 struct termios keys;
 
 // The signals whose default action would leave the terminal set for keys.
-const int ENDING_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
-struct sigaction earlier[3];
+const int ENDING_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr int ENDING_SIGNAL_COUNT = sizeof ENDING_SIGNALS / sizeof ENDING_SIGNALS[0];
+struct sigaction earlier[ENDING_SIGNAL_COUNT];
 struct sigaction earlierStop;
 
 // Sets the terminal without stopping the process: a background job that
@@ -36,11 +39,15 @@ void set_terminal(const struct termios *settings)
 }
 
 // Only while the keys are set: once the terminal is the shell's again
-// (Ctrl-Z, then bg), its settings are the shell's to keep.
+// (Ctrl-Z, then bg), its settings are the shell's to keep. What was typed
+// during the play and not read goes with them, on every way out: it must
+// not reach the menu, or the shell after an error or a signal.
 void put_terminal_back()
 {
-    if (reading != 0)
-        set_terminal(&before);
+    if (reading == 0)
+        return;
+    tcflush(STDIN_FILENO, TCIFLUSH);
+    set_terminal(&before);
 }
 
 // A job the shell runs in the background leaves the terminal to the job in
@@ -85,15 +92,6 @@ void stop_by_signal(int)
     errno = savedErrno;
 }
 
-void handle(int sig, void (*handler)(int), struct sigaction *old)
-{
-    struct sigaction action {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(sig, &action, old);
-}
-
 } // namespace
 
 bool keys_begin()
@@ -105,21 +103,23 @@ bool keys_begin()
     if (!registered)
         registered = std::atexit(put_terminal_back) == 0;
     keys = before;
-    // Signals stay on: Ctrl-C and Ctrl-Z keep their meaning.
+    // Signals stay on: Ctrl-C and Ctrl-Z keep their meaning. Ctrl-S is a
+    // key (ignored), not a stop of the output that would stall the clock.
     keys.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    keys.c_iflag &= static_cast<tcflag_t>(~IXON);
     keys.c_cc[VMIN] = 1;
     keys.c_cc[VTIME] = 0;
     live = 1;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < ENDING_SIGNAL_COUNT; ++i) {
         sigaction(ENDING_SIGNALS[i], nullptr, &earlier[i]);
         // A handler of the player's own (Ctrl-C stops a menu play), or an
         // ignored signal, stays.
         if (earlier[i].sa_handler == SIG_DFL)
-            handle(ENDING_SIGNALS[i], end_by_signal, nullptr);
+            handle_signal(ENDING_SIGNALS[i], end_by_signal, nullptr);
     }
     sigaction(SIGTSTP, nullptr, &earlierStop);
     if (earlierStop.sa_handler == SIG_DFL)
-        handle(SIGTSTP, stop_by_signal, nullptr);
+        handle_signal(SIGTSTP, stop_by_signal, nullptr);
     if (tcsetattr(STDIN_FILENO, TCSANOW, &keys) != 0) {
         keys_end();
         return false;
@@ -143,14 +143,12 @@ void keys_end()
 {
     if (live == 0)
         return;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < ENDING_SIGNAL_COUNT; ++i) {
         if (earlier[i].sa_handler == SIG_DFL)
             sigaction(ENDING_SIGNALS[i], &earlier[i], nullptr);
     }
     if (earlierStop.sa_handler == SIG_DFL)
         sigaction(SIGTSTP, &earlierStop, nullptr);
-    if (reading != 0)
-        tcflush(STDIN_FILENO, TCIFLUSH);
     put_terminal_back();
     reading = 0;
     live = 0;

@@ -1,5 +1,7 @@
 #include "util/pauses.h"
 
+#include "util/signals.h"
+
 #include <csignal>
 #include <signal.h>
 
@@ -16,11 +18,7 @@ void count_continue(int)
 
 void count_pauses()
 {
-    struct sigaction counting {};
-    counting.sa_handler = count_continue;
-    sigemptyset(&counting.sa_mask);
-    counting.sa_flags = SA_RESTART;
-    sigaction(SIGCONT, &counting, nullptr);
+    handle_signal(SIGCONT, count_continue, nullptr);
 }
 
 uint32_t pauses_so_far()

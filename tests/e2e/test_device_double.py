@@ -3,9 +3,10 @@ calls: refused settings, underruns, other grants, and the call order."""
 
 import signal
 import struct
+import termios
 import time
 
-from harness import TtySession, wait_until, CuedeckCase, Session, counter_data, model_pass, PERIOD
+from harness import TtySession, wait_until, CuedeckCase, Session, adtl, counter_data, cue, labl, model_pass, PERIOD
 from texts import menu, PLUG_HINT, GAP, GAPS
 
 
@@ -243,6 +244,53 @@ class DeviceDouble(CuedeckCase):
         s.send("> x\n")
         rc, out = s.finish()
         self.assertEqual((rc, out.count(menu("0.00", "0.10", 3))), (0, 3))
+
+    def test_keys_during_a_looped_play(self):
+        # Through a paced device, at a terminal: a pass of ten periods (0.5 s)
+        # loops; keys sent as its third pass begins act at its end.
+        data = counter_data(4000, 1, 2)
+        self.wav(rate=8000, data=data, before_data=cue((1, 0), (2, 1000), (3, 3000)) +
+                 adtl(labl(3, b"Outro")))
+        stretch = lambda a, b: model_pass(data, 2, a, b, period=400)  # noqa: E731
+        rows = [  # keys, the device's knobs, what follows the three passes, the menu's times and
+            # loops, and what the clock line says
+            (">", {}, stretch(3000, 4000), ("0.38", "0.50", 1), '→ #3 "Outro"'),
+            ("<", {}, stretch(0, 1000), ("0.00", "0.12", 1), '→ #1 ""'),
+            ("<>", {}, stretch(3000, 4000), ("0.38", "0.50", 1), '→ #3 "Outro"'),  # the later wins
+            ("\n", {}, b"", ("0.12", "0.38", 100), "→ release: last pass"),
+            # A pause: the device holds its place where it can, else plays out and rests.
+            (" ", {"pause": "can"}, None, ("0.12", "0.38", 100), "paused"),
+            (" ", {}, None, ("0.12", "0.38", 100), "paused"),
+            ("q", {}, None, ("0.12", "0.38", 100), ""),  # stopped, as by Ctrl-C
+            ("\x1b[A\x1b", {}, None, ("0.12", "0.38", 100), ""),  # an arrow, then Esc
+        ]
+        for keys, knobs, after, (start, stop, loops), said in rows:
+            with self.subTest(keys=keys, knobs=knobs):
+                self.fresh()
+                s = TtySession(self, "d", "t.wav", "#2", "#3", " ", 100, 1,
+                               fake=dict({"period": 400, "delay_ms": 50}, **knobs))
+                s.expect("to show additional commands\n")
+                s.send("p\n")
+                s.expect("Loops remaining: 97\n")
+                self.assertEqual(s.terminal()[3] & (termios.ECHO | termios.ICANON), 0)
+                self.assertEqual(s.terminal()[0] & termios.IXON, 0)
+                s.send(keys + "x")  # what is typed during a play never reaches the menu
+                if keys == " ":
+                    wait_until(lambda: self.calls().count("drop") + self.calls().count("pause 1") > 0, 5,
+                               "the play did not pause")
+                    s.send(" \n")
+                s.expect(menu(start, stop, loops), timeout=10)
+                s.send("l 3\n")  # read as "xl" were the x left
+                s.expect(menu(start, stop, 3))
+                s.send("x\n")
+                self.assertEqual(s.finish()[0], 0)
+                self.assertIn(said, s.out.decode())
+                loop = stretch(1000, 3000)
+                if after is not None:  # three passes, then what follows, or Enter's end
+                    self.assertPlayed(loop * 3 + after, self.out)
+                else:  # a prefix of whole passes: nothing lost or played twice
+                    played = self.played(self.out)
+                    self.assertTrue((loop * 100).startswith(played) and len(played) >= 2 * len(loop))
 
     def test_an_ignored_ctrl_c_stays_ignored(self):
         # A background job's SIGINT is ignored: a menu play goes on to its end.

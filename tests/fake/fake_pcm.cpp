@@ -24,6 +24,7 @@
 //                         signal comes, as a stopped sound server's start
 //                         does, whether a write that reaches the start
 //                         threshold starts it or snd_pcm_start does
+//   CUEDECK_FAKE_PAUSE    "can": the device holds its place on snd_pcm_pause
 //   CUEDECK_FAKE_OUT      file that receives every frame written
 //   CUEDECK_FAKE_LOG      file that receives one line per call
 #include <alsa/asoundlib.h>
@@ -45,6 +46,7 @@ struct FakeState {
     int writes = 0;
     snd_pcm_uframes_t startThreshold = 1; // the library's own
     bool running = false;
+    bool paused = false;
     snd_pcm_uframes_t buffer = 16384;
     double playedFrom = 0; // a paced device: when its queue began to play, and how much it got
     double queuedFrames = 0;
@@ -77,7 +79,7 @@ double now_seconds()
 double queued_now()
 {
     double now = now_seconds();
-    double left = state.queuedFrames - (now - state.playedFrom) * state.rate;
+    double left = state.queuedFrames - (state.paused ? 0 : (now - state.playedFrom) * state.rate);
     state.playedFrom = now;
     state.queuedFrames = left > 0 ? left : 0;
     return state.queuedFrames;
@@ -86,7 +88,7 @@ double queued_now()
 // The knobs, read once, when the device is opened.
 struct Knobs {
     std::string fail, log, writes, refuse, rate, period, delayMs, out, recover, channels, chmap,
-        start;
+        start, pause;
 };
 Knobs knobs;
 
@@ -103,7 +105,8 @@ void read_knobs()
                   setting("CUEDECK_FAKE_RATE"),     setting("CUEDECK_FAKE_PERIOD"),
                   setting("CUEDECK_FAKE_DELAY_MS"), setting("CUEDECK_FAKE_OUT"),
                   setting("CUEDECK_FAKE_RECOVER"),  setting("CUEDECK_FAKE_CHANNELS"),
-                  setting("CUEDECK_FAKE_CHMAP"),    setting("CUEDECK_FAKE_START")};
+                  setting("CUEDECK_FAKE_CHMAP"),    setting("CUEDECK_FAKE_START"),
+                  setting("CUEDECK_FAKE_PAUSE")};
 }
 
 bool fails(const char *call)
@@ -316,6 +319,20 @@ snd_pcm_sframes_t snd_pcm_avail_update(snd_pcm_t *)
         return 0;
     double queued = queued_now();
     return queued >= state.buffer ? 0 : static_cast<snd_pcm_sframes_t>(state.buffer - queued);
+}
+
+int snd_pcm_hw_params_can_pause(const snd_pcm_hw_params_t *)
+{
+    return knobs.pause == "can" ? 1 : 0;
+}
+
+// A paced device holds what it has queued while paused.
+int snd_pcm_pause(snd_pcm_t *, int enable)
+{
+    log_line("pause " + std::to_string(enable));
+    queued_now();
+    state.paused = enable != 0;
+    return 0;
 }
 
 snd_pcm_sframes_t snd_pcm_writei(snd_pcm_t *, const void *buffer, snd_pcm_uframes_t frames)

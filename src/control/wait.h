@@ -1,0 +1,22 @@
+// The one wait of a play with keys live: for a key at the terminal, a
+// signal, or the time the device needs to play down to its lead.
+#pragma once
+#include <cstdint>
+
+// Readies the pipe that signal handlers write to end a wait. Call once,
+// before the handlers that call wake_the_wait are installed.
+void open_the_wait();
+
+// From a signal handler (async-signal-safe): the wait under way, or the
+// next one, ends at once.
+void wake_the_wait();
+
+enum WaitEnd {
+    WAIT_TIMED_OUT,
+    WAIT_INPUT, // fd has something to read
+    WAIT_WOKEN, // by wake_the_wait
+};
+
+// Waits up to ns nanoseconds (without end when negative) for input on fd
+// (none when fd is negative) or a wake-up. A signal that interrupts the wait ends it as a wake-up.
+WaitEnd wait_for_input(int fd, int64_t ns);
