@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "util/text_sizes.h"
+#include "control/commands.h"
 #include "player/seconds.h"
 #include "util/console_input.h"
 
@@ -99,7 +100,7 @@ Pending select_marker(Player *p)
         std::printf("There is no marker %i.\n", number);
         return PENDING_NONE;
     }
-    p->selection = Selection{static_cast<int32_t>(m->position), static_cast<int32_t>(m->end)};
+    p->selection = stretch_of(m);
     return PENDING_NONE;
 }
 
@@ -181,35 +182,54 @@ Pending step(Player *p)
     return PENDING_NONE;
 }
 
-// The menu's words, each matched exactly, case included. "px" and "wx" also
-// end the run after the next play.
-const struct {
-    const char *word;
-    Pending (*apply)(Player *);
-    bool endsRun;
-} COMMANDS[] = {
-    {"+", show_additional_commands, false},
-    {"x", exit_run, false},
-    {"p", check_play, false},
-    {"px", check_play, true},
-    {"w", whole_file, false},
-    {"wx", whole_file, true},
-    {"i", set_in, false},
-    {"o", set_out, false},
-    {"l", set_loops, false},
-    {"j", step<jump_ahead>, false},
-    {"J", step<jump_back>, false},
-    {"n", step<nudge_start_forward>, false},
-    {"b", step<nudge_start_backward>, false},
-    {"N", step<nudge_both_forward>, false},
-    {"B", step<nudge_both_backward>, false},
-    {"no", step<nudge_stop_forward>, false},
-    {"bo", step<nudge_stop_backward>, false},
-    {"nn", set_nudge, false},
-    {"m", list_markers, false},
-    {"c", select_marker, false},
-    {"e", toggle_exact_edges, false},
-};
+// Applies a menu command and says what comes next.
+Pending apply_menu_command(Player *p, Command command)
+{
+    switch (command) {
+    case COMMAND_SHOW_ADDITIONAL:
+        return show_additional_commands(p);
+    case COMMAND_EXIT:
+        return exit_run(p);
+    case COMMAND_PLAY:
+    case COMMAND_PLAY_THEN_END:
+        return check_play(p);
+    case COMMAND_WHOLE:
+    case COMMAND_WHOLE_THEN_END:
+        return whole_file(p);
+    case COMMAND_SET_IN:
+        return set_in(p);
+    case COMMAND_SET_OUT:
+        return set_out(p);
+    case COMMAND_SET_LOOPS:
+        return set_loops(p);
+    case COMMAND_JUMP_AHEAD:
+        return step<jump_ahead>(p);
+    case COMMAND_JUMP_BACK:
+        return step<jump_back>(p);
+    case COMMAND_NUDGE_START_FORWARD:
+        return step<nudge_start_forward>(p);
+    case COMMAND_NUDGE_START_BACKWARD:
+        return step<nudge_start_backward>(p);
+    case COMMAND_NUDGE_BOTH_FORWARD:
+        return step<nudge_both_forward>(p);
+    case COMMAND_NUDGE_BOTH_BACKWARD:
+        return step<nudge_both_backward>(p);
+    case COMMAND_NUDGE_STOP_FORWARD:
+        return step<nudge_stop_forward>(p);
+    case COMMAND_NUDGE_STOP_BACKWARD:
+        return step<nudge_stop_backward>(p);
+    case COMMAND_SET_NUDGE:
+        return set_nudge(p);
+    case COMMAND_LIST_MARKERS:
+        return list_markers(p);
+    case COMMAND_SELECT_MARKER:
+        return select_marker(p);
+    case COMMAND_TOGGLE_EXACT:
+        return toggle_exact_edges(p);
+    default: // the keys of a play, and no command at all: ignored at the menu
+        return PENDING_NONE;
+    }
+}
 
 } // namespace
 
@@ -225,15 +245,13 @@ Pending next_action(Player *p)
             read_command(p);
         }
         showMenu = true;
-        for (const auto &command : COMMANDS) {
-            if (std::strcmp(p->commandText, command.word) != 0)
-                continue;
-            endAfterPlay = endAfterPlay || command.endsRun;
-            Pending pending = command.apply(p);
-            if (pending == PENDING_PLAY && endAfterPlay)
-                return PENDING_PLAY_THEN_END;
-            if (pending != PENDING_NONE)
-                return pending;
-        }
+        Command command = menu_command(p->commandText);
+        endAfterPlay = endAfterPlay || command == COMMAND_PLAY_THEN_END ||
+                       command == COMMAND_WHOLE_THEN_END;
+        Pending pending = apply_menu_command(p, command);
+        if (pending == PENDING_PLAY && endAfterPlay)
+            return PENDING_PLAY_THEN_END;
+        if (pending != PENDING_NONE)
+            return pending;
     }
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "control/commands.h"
 #include "player/seconds.h"
 #include "util/keys.h"
 
@@ -37,7 +38,7 @@ bool handed_on_stretch(const Player *p, bool forward, PlayKeys *keys)
         if (m == nullptr || m->position >= m->end)
             return false;
         keys->mark = m;
-        keys->handOn = Selection{static_cast<int32_t>(m->position), static_cast<int32_t>(m->end)};
+        keys->handOn = stretch_of(m);
         return true;
     }
     Selection next =
@@ -79,18 +80,16 @@ void hand_on(const Player *p, PlayKeys *keys, bool forward)
 void read_play_keys(const Player *p, PlayKeys *keys)
 {
     for (int key = next_key(); key >= 0; key = next_key()) {
-        bool known = true;
-        if (key == '>' || key == '<')
-            hand_on(p, keys, key == '>');
-        else if (key == '\n' || key == '\r')
+        Command command = key == ESC && escape_sequence_skipped() ? COMMAND_NONE : key_command(key);
+        if (command == COMMAND_HAND_ON || command == COMMAND_HAND_BACK)
+            hand_on(p, keys, command == COMMAND_HAND_ON);
+        else if (command == COMMAND_RELEASE)
             keys->atPassEnd = KEY_RELEASE;
-        else if (key == ' ')
+        else if (command == COMMAND_PAUSE)
             keys->paused = !keys->paused;
-        else if (key == 'q' || (key == ESC && !escape_sequence_skipped()))
+        else if (command == COMMAND_STOP)
             keys->stop = true;
-        else
-            known = false;
-        keys->changed = keys->changed || known;
+        keys->changed = keys->changed || command != COMMAND_NONE;
     }
 }
 

@@ -124,3 +124,9 @@ Selection nudge_both_backward(Selection s, uint32_t length, int32_t nudge)
     moved.stop = stop < 0 ? 0 : stop;
     return moved;
 }
+
+Selection stretch_of(const Marker *m)
+{
+    // Positions and ends lie within the data: they fit an int32_t.
+    return Selection{static_cast<int32_t>(m->position), static_cast<int32_t>(m->end)};
+}

@@ -24,6 +24,9 @@ void SetInTime(uint32_t rate, int32_t length, int32_t *start, const MarkerList *
 // A reply that isn't a number leaves *stop as it was. "#N" as for SetInTime.
 void SetOutTime(uint32_t rate, int32_t length, int32_t *stop, const MarkerList *markers);
 
+// A marker's stretch, as a selection: from its position up to its end.
+Selection stretch_of(const Marker *m);
+
 // The frame-stepping commands. Each takes the selection, the file's length
 // in frames and the nudge amount, computes both new ends from the old ones
 // and returns the new selection.

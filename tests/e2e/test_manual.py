@@ -8,8 +8,8 @@ from harness import HERE, CuedeckCase
 
 MANUAL = os.path.abspath(os.path.join(HERE, "../../man/cuedeck.1"))
 # The menu's words, as the program's own table of commands lists them.
-with open(os.path.join(HERE, "../../src/player/command_loop.cpp")) as source:
-    TABLE = source.read().split("} COMMANDS[] = {", 1)[1].split("};", 1)[0]
+with open(os.path.join(HERE, "../../src/control/commands.cpp")) as source:
+    TABLE = source.read().split("} MENU_WORDS[] = {", 1)[1].split("};", 1)[0]
 COMMANDS = re.findall(r'^\s*\{"([^"]+)",', TABLE, re.M)
 
 
