@@ -288,6 +288,7 @@ class DeviceDouble(CuedeckCase):
                 loop = stretch(1000, 3000)
                 if after is not None:  # three passes, then what follows, or Enter's end
                     self.assertPlayed(loop * 3 + after, self.out)
+                    self.assertNotIn("Loops remaining: 96", s.out.decode())
                 else:  # a prefix of whole passes: nothing lost or played twice
                     played = self.played(self.out)
                     self.assertTrue((loop * 100).startswith(played) and len(played) >= 2 * len(loop))

@@ -87,6 +87,12 @@ class Markers(CuedeckCase):
         r = self.run_cuedeck("null", "t.wav", 0, 0, " ", stdin=b"m x")
         self.assertEqual(r.err, "Warning: only the first 999 markers of t.wav are kept\n")
         self.assertIn("   5  at 0.005 sec  for 0.500 sec  \n", r.out)
+        # 300 points in a chunk that ends the file, after the data.
+        self.wav(rate=1000, data=data, after_data=cue(*((i, 30 * i) for i in range(300, 0, -1))))
+        r = self.run_cuedeck("null", "t.wav", 0, 0, " ", stdin=b"m x")
+        self.assertEqual(r.err, "")
+        self.assertIn(" 300  at 9.000 sec  for 1.000 sec  \n", r.out)
+        self.assertIn("   1  at 0.030 sec  for 0.030 sec  \n", r.out)
         # A file found by the scan has no markers, and that is no fault.
         with open(self.path("t.wav"), "wb") as f:
             f.write(b"JUNK" + wav_bytes(rate=1000, data=data)[4:])
