@@ -144,19 +144,25 @@ class DeviceDouble(CuedeckCase):
             # keeps the file's.
             (6, 0x60F, "one:3,4,5,6,7,8", (1, 2, 5, 6, 3, 4), ""),
             (6, 0x60F, "take:3,4,5,6,7,8", (1, 2, 3, 4, 5, 6), ""),
+            # No mask (a plain format chunk): the WAVE order for six, FL FR FC LFE BL BR.
+            (6, None, "tell:3,4,5,6,7,8", (1, 2, 5, 6, 3, 4), ""),
+            # Side and rear speakers both there: each to its own.
+            (8, 0x63F, "tell:3,4,5,6,7,8,9,10", (1, 2, 5, 6, 3, 4, 7, 8), ""),
+            (6, 0x63F, "take", (1, 2, 3, 4, 5, 6), ""),  # more bits than channels, offered
         ]
+        offered = {0x2020F: "chmap 3 4 7 8 9 26", 0x63F: "chmap 3 4 7 8 5 6"}
         for channels, mask, chmap, order, err in rows:
             with self.subTest(channels=channels, mask=mask, chmap=chmap):
                 self.fresh()
                 frame = struct.pack("<%dh" % channels, *range(1, channels + 1))
-                self.wav(channels=channels, data=frame * 10, extensible=True, mask=mask)
+                self.wav(channels=channels, data=frame * 10, extensible=mask is not None, mask=mask or 0)
                 r = self.run_fake("d", "t.wav", 0, 0, "wx", 1, 0, chmap=chmap, period=5)
                 self.assertEqual((r.rc, r.err), (0, err))  # said once, for two writes
                 # Every frame of each period, its last too.
                 self.assertEqual(self.played(self.out), struct.pack("<%dh" % channels, *order) * 10)
                 offers = [c for c in self.calls() if c.startswith("chmap")]
                 if chmap == "take":
-                    self.assertEqual(offers, ["chmap 3 4 7 8 9 26"])
+                    self.assertEqual(offers, [offered[mask]])
                 elif chmap.startswith(("one", "take")):
                     given_back = ["chmap 3 4 5 6 7 8"] if chmap.startswith("one") else []
                     self.assertEqual(offers, ["chmap 3 4 7 8 9 10"] + given_back)
