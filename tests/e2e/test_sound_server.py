@@ -200,7 +200,7 @@ class SoundServer(CuedeckCase):
         self.wav(rate=RATE, channels=6, data=frame * 4096, extensible=True, mask=0x60F)
         mark = os.path.getsize(self.capture6)
         r = self.run_cuedeck(self.device6, "t.wav", 0, 0, "wx", 1, 0, env=self.env)
-        self.assertEqual(r.rc, 0)
+        self.assertEqual(r.rc, 0, r.err)
         self.assertEqual("in ALSA's usual order" in r.err, self.device6.startswith("pulse"))
         wanted = struct.pack("<6h", 1000, 2000, 5000, 6000, 3000, 4000) * 16
 
