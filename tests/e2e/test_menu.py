@@ -135,7 +135,8 @@ class FileChangesBetweenPlays(CuedeckCase):
         self.wav(data=data, before_data=cue((1, 1000), (2, 3000)))
         s = Session(self, self.device, "t.wav", 0, 0, " ", 1, 0)
         s.send("c 1 p\n")
-        s.expect(menu("0.02", "0.07"))
+        s.expect(play_header("0.02", "0.07"))
+        s.expect(menu("0.02", "0.07"))  # after the play
         self.wav(data=data, before_data=cue((1, 2000), (2, 4000)))  # the same size
         s.send("p c 1 p x\n")  # the first play's check reads them again
         s.expect(menu("0.05", "0.09"))
