@@ -90,6 +90,31 @@ def whole_tone(cuedeck, server, device, tone):
           " other sound heard: %d bytes" % (wall, rc, at >= 0, len(rest) - rest.count(0)))
 
 
+def last_sound_to_exit(cuedeck, server, device, tone):
+    """From the last sound heard to the player's exit, a 1 s play: cuedeck
+    with whole periods and with exact edges, and aplay (5 runs, medians)."""
+    players = (("cuedeck", [cuedeck, device, tone, "0", "1", "px", "1", "0"]),
+               ("cuedeck -e", [cuedeck, "-e", device, tone, "0", "1", "px", "1", "0"]),
+               ("aplay", ["aplay", "-q", "-D", device, "-d", "1", tone]))
+    said = []
+    for name, command in players:
+        gaps = []
+        for _ in range(5):
+            time.sleep(0.3)
+            mark = os.path.getsize(server.capture)
+            arrivals = Arrivals(server.capture)
+            subprocess.run(command, env=dict(os.environ, **server.env), stdout=subprocess.DEVNULL)
+            ended = time.monotonic()
+            time.sleep(0.3)
+            arrivals.stop()
+            last = sound_span(server.capture, mark)[1]
+            if last is not None:
+                gaps.append(ended - arrivals.time_of(last))
+        gaps.sort()
+        said.append("%s %.1f ms" % (name, 1000 * gaps[len(gaps) // 2]) if gaps else name + " -")
+    print("  last sound heard to exit, a 1 s play (median of 5): " + ", ".join(said))
+
+
 def killed_mid_play(cuedeck, server, device, tone):
     player = subprocess.Popen([cuedeck, device, tone, "0", "0", "wx", "20", "0"], env=dict(os.environ, **server.env),
                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
@@ -216,6 +241,44 @@ def key_lookahead(cuedeck, server, device, tone):
           ", ".join("%.2f" % a for a in sorted(ahead)))
 
 
+def wake_ups(pid):
+    """Voluntary context switches of all the process's threads so far."""
+    total = 0
+    for tid in os.listdir("/proc/%d/task" % pid):
+        try:
+            with open("/proc/%d/task/%s/status" % (pid, tid)) as f:
+                total += sum(int(line.split(":")[1]) for line in f if line.startswith("voluntary_ctxt"))
+        except FileNotFoundError:
+            pass
+    return total
+
+
+def wake_ups_per_second(cuedeck, server, device, tone):
+    """Wake-ups a second over 5 s: cuedeck looping 0.1 s with keys live, and
+    aplay playing the tone."""
+    class Case:
+        dir = server.dir
+    s = TtySession(Case, "--exact", device, tone, 0, 0.1, " ", 1000, 0, env=server.env)
+    s.expect("to show additional commands\n")
+    s.send("p\n")
+    time.sleep(1)
+    before = wake_ups(s.proc.pid)
+    time.sleep(5)
+    looped = (wake_ups(s.proc.pid) - before) / 5
+    s.proc.send_signal(signal.SIGINT)
+    s.expect("to show additional commands\n")
+    s.send("x\n")
+    s.finish()
+    aplay = subprocess.Popen(["aplay", "-q", "-D", device, tone], env=dict(os.environ, **server.env))
+    time.sleep(1)
+    before = wake_ups(aplay.pid)
+    time.sleep(1.5)
+    plain = (wake_ups(aplay.pid) - before) / 1.5
+    aplay.kill()
+    aplay.wait()
+    print("  wake-ups a second: cuedeck looping 0.1 s with keys live %.0f, aplay %.0f" % (looped, plain))
+
+
 def main():
     cuedeck = os.path.abspath(sys.argv[1])
     work = tempfile.mkdtemp(prefix="cdpt", dir="/tmp")
@@ -223,7 +286,8 @@ def main():
     subprocess.run([sys.executable, os.path.join(HERE, "../../scripts/make_tone.py"), tone, "3"], check=True)
     for title, kind, device in SERVERS:
         print(title + ":")
-        for measure in (whole_tone, stops_and_starts, killed_mid_play, stall_cost, key_lookahead):
+        for measure in (whole_tone, stops_and_starts, killed_mid_play, stall_cost, key_lookahead,
+                        wake_ups_per_second, last_sound_to_exit):
             server = Server(kind)
             try:
                 measure(cuedeck, server, device, tone)
