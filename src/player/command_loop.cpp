@@ -182,53 +182,44 @@ Pending step(Player *p)
     return PENDING_NONE;
 }
 
-// Applies a menu command and says what comes next.
+// What each menu command does. "px" and "wx" check and play as "p" and
+// "w" do; the loop ends the run after that play.
+const struct {
+    Command command;
+    Pending (*apply)(Player *);
+} MENU_ACTIONS[] = {
+    {COMMAND_SHOW_ADDITIONAL, show_additional_commands},
+    {COMMAND_EXIT, exit_run},
+    {COMMAND_PLAY, check_play},
+    {COMMAND_PLAY_THEN_END, check_play},
+    {COMMAND_WHOLE, whole_file},
+    {COMMAND_WHOLE_THEN_END, whole_file},
+    {COMMAND_SET_IN, set_in},
+    {COMMAND_SET_OUT, set_out},
+    {COMMAND_SET_LOOPS, set_loops},
+    {COMMAND_JUMP_AHEAD, step<jump_ahead>},
+    {COMMAND_JUMP_BACK, step<jump_back>},
+    {COMMAND_NUDGE_START_FORWARD, step<nudge_start_forward>},
+    {COMMAND_NUDGE_START_BACKWARD, step<nudge_start_backward>},
+    {COMMAND_NUDGE_BOTH_FORWARD, step<nudge_both_forward>},
+    {COMMAND_NUDGE_BOTH_BACKWARD, step<nudge_both_backward>},
+    {COMMAND_NUDGE_STOP_FORWARD, step<nudge_stop_forward>},
+    {COMMAND_NUDGE_STOP_BACKWARD, step<nudge_stop_backward>},
+    {COMMAND_SET_NUDGE, set_nudge},
+    {COMMAND_LIST_MARKERS, list_markers},
+    {COMMAND_SELECT_MARKER, select_marker},
+    {COMMAND_TOGGLE_EXACT, toggle_exact_edges},
+};
+
+// Applies a menu command and says what comes next. The keys of a play, and
+// words that are no command, are ignored at the menu.
 Pending apply_menu_command(Player *p, Command command)
 {
-    switch (command) {
-    case COMMAND_SHOW_ADDITIONAL:
-        return show_additional_commands(p);
-    case COMMAND_EXIT:
-        return exit_run(p);
-    case COMMAND_PLAY:
-    case COMMAND_PLAY_THEN_END:
-        return check_play(p);
-    case COMMAND_WHOLE:
-    case COMMAND_WHOLE_THEN_END:
-        return whole_file(p);
-    case COMMAND_SET_IN:
-        return set_in(p);
-    case COMMAND_SET_OUT:
-        return set_out(p);
-    case COMMAND_SET_LOOPS:
-        return set_loops(p);
-    case COMMAND_JUMP_AHEAD:
-        return step<jump_ahead>(p);
-    case COMMAND_JUMP_BACK:
-        return step<jump_back>(p);
-    case COMMAND_NUDGE_START_FORWARD:
-        return step<nudge_start_forward>(p);
-    case COMMAND_NUDGE_START_BACKWARD:
-        return step<nudge_start_backward>(p);
-    case COMMAND_NUDGE_BOTH_FORWARD:
-        return step<nudge_both_forward>(p);
-    case COMMAND_NUDGE_BOTH_BACKWARD:
-        return step<nudge_both_backward>(p);
-    case COMMAND_NUDGE_STOP_FORWARD:
-        return step<nudge_stop_forward>(p);
-    case COMMAND_NUDGE_STOP_BACKWARD:
-        return step<nudge_stop_backward>(p);
-    case COMMAND_SET_NUDGE:
-        return set_nudge(p);
-    case COMMAND_LIST_MARKERS:
-        return list_markers(p);
-    case COMMAND_SELECT_MARKER:
-        return select_marker(p);
-    case COMMAND_TOGGLE_EXACT:
-        return toggle_exact_edges(p);
-    default: // the keys of a play, and no command at all: ignored at the menu
-        return PENDING_NONE;
+    for (const auto &action : MENU_ACTIONS) {
+        if (action.command == command)
+            return action.apply(p);
     }
+    return PENDING_NONE;
 }
 
 } // namespace
