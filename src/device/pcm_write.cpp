@@ -319,10 +319,6 @@ void pcm_drain_and_close_or_exit(PcmDevice *pcm)
 {
     device_settled(pcm, false);
     int rc = snd_pcm_drain(pcm->handle);
-    // A device that ran dry before the drain (a busy machine came to it
-    // late) had played every frame it was sent: that is the drain's end.
-    if (rc == -EPIPE)
-        rc = 0;
     // What is still queued is part of the play: a drain that fails lost it,
     // unless all of it had had the time to play.
     if (rc < 0 &&
