@@ -217,6 +217,7 @@ class DeviceDouble(CuedeckCase):
         self.wav(rate=8000, frames=800)
         rows = [  # the device's knobs, how the play ends, status
             ({}, signal.SIGINT, 0), ({}, signal.SIGTERM, -signal.SIGTERM), ({}, signal.SIGTSTP, 0),
+            ({}, signal.SIGQUIT, -signal.SIGQUIT),  # Ctrl-\
             ({"writes": "3+=EIO", "recover": "fail"}, None, 1),
         ]
         for knobs, end, rc in rows:
