@@ -28,7 +28,10 @@ class DeviceDouble(CuedeckCase):
             self.assertEqual(r.rc, 0)
             self.assertEqual(self.calls(), [
                 "open default mode 0", "access 3", "format S16_LE", "channels 2", "rate 22050",
-                "period 4096", "buffer 16384", "hw_params " + cycle, "write 4096", "start",
+                # A start threshold of a buffer: the pulse plugin makes it the
+                # server's pre-buffer in 32 bits, where the boundary wraps to 0.
+                "period 4096", "buffer 16384", "hw_params " + cycle, "start threshold 16384",
+                "write 4096", "start",
                 "write 4096", "drain", "close"])
 
     def test_device_settings_and_drain(self):
@@ -282,9 +285,10 @@ class DeviceDouble(CuedeckCase):
                 self.assertEqual(s.terminal()[3] & (termios.ECHO | termios.ICANON), 0)
                 self.assertEqual(s.terminal()[0] & termios.IXON, 0)
                 s.send(keys + "x")  # what is typed during a play never reaches the menu
-                if keys == " ":
-                    wait_until(lambda: self.calls().count("drop") + self.calls().count("pause 1") > 0, 5,
-                               "the play did not pause")
+                if keys == " ":  # held in place where the device can, else played out and rested
+                    held = "pause 1" if knobs else "drop"
+                    wait_until(lambda: held in self.calls(), 5, "the play did not pause")
+                    self.assertNotIn("drop" if knobs else "pause 1", self.calls())
                     s.send(" \n")
                 s.expect(menu(start, stop, loops), timeout=10)
                 s.send("l 3\n")  # read as "xl" were the x left

@@ -426,15 +426,21 @@ int snd_pcm_sw_params_get_boundary(const snd_pcm_sw_params_t *, snd_pcm_uframes_
     return 0;
 }
 
+// The threshold set in the parameters takes effect, as the library's, only
+// when they are installed.
+static snd_pcm_uframes_t pendingStartThreshold = 1;
+
 int snd_pcm_sw_params_set_start_threshold(snd_pcm_t *, snd_pcm_sw_params_t *,
                                           snd_pcm_uframes_t threshold)
 {
-    state.startThreshold = threshold;
+    pendingStartThreshold = threshold;
     return 0;
 }
 
 int snd_pcm_sw_params(snd_pcm_t *, snd_pcm_sw_params_t *)
 {
+    log_line("start threshold " + std::to_string(pendingStartThreshold));
+    state.startThreshold = pendingStartThreshold;
     return 0;
 }
 
