@@ -261,6 +261,7 @@ class DeviceDouble(CuedeckCase):
         data = counter_data(4000, 1, 2)
         self.wav(rate=8000, data=data, before_data=cue((1, 0), (2, 1000), (3, 3000)) +
                  adtl(labl(3, b"Outro")))
+        self.wav("plain.wav", rate=8000, data=data)  # no markers: a hand-on jumps, as j and J do
         stretch = lambda a, b: model_pass(data, 2, a, b, period=400)  # noqa: E731
         rows = [  # keys, the device's knobs, what follows the three passes, the menu's times and
             # loops, and what the clock line says
@@ -273,11 +274,18 @@ class DeviceDouble(CuedeckCase):
             (" ", {}, None, ("0.12", "0.38", 100), "paused"),
             ("q", {}, None, ("0.12", "0.38", 100), ""),  # stopped, as by Ctrl-C
             ("\x1b[A\x1b", {}, None, ("0.12", "0.38", 100), ""),  # an arrow, then Esc
+            (">", {}, stretch(3000, 4000), ("0.38", "0.50", 1), "→ 0.38 to 0.50 sec", "plain.wav"),
+            ("<", {}, stretch(0, 1000), ("0.00", "0.12", 1), "→ 0.00 to 0.12 sec", "plain.wav"),
         ]
-        for keys, knobs, after, (start, stop, loops), said in rows:
-            with self.subTest(keys=keys, knobs=knobs):
+        # After the last marker, '>' has nowhere to go: the bell, and Enter still acts.
+        rows.append((">\n", {}, b"", ("0.38", "0.50", 100), "\a", "t.wav", ("#3", 0), stretch(3000, 4000)))
+        for keys, knobs, after, (start, stop, loops), said, *where in rows:
+            name, selection, loop = (where + ["t.wav", ("#2", "#3"), stretch(1000, 3000)][len(where):])
+            with self.subTest(keys=keys, knobs=knobs, name=name):
                 self.fresh()
-                s = TtySession(self, "d", "t.wav", "#2", "#3", " ", 100, 1,
+                if name == "plain.wav":
+                    selection = (0.125, 0.375)
+                s = TtySession(self, "d", name, *selection, " ", 100, 1,
                                fake=dict({"period": 400, "delay_ms": 50}, **knobs))
                 s.expect("to show additional commands\n")
                 s.send("p\n")
@@ -296,7 +304,7 @@ class DeviceDouble(CuedeckCase):
                 s.send("x\n")
                 self.assertEqual(s.finish()[0], 0)
                 self.assertIn(said, s.out.decode())
-                loop = stretch(1000, 3000)
+                self.assertEqual("\a" in s.out.decode(), said == "\a")
                 if after is not None:  # three passes, then what follows, or Enter's end
                     self.assertPlayed(loop * 3 + after, self.out)
                     self.assertNotIn("Loops remaining: 96", s.out.decode())
