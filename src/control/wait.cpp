@@ -38,19 +38,12 @@ void wake_the_wait()
     errno = savedErrno;
 }
 
-WaitEnd wait_for_input(int fd, int64_t ns)
+void wait_for_input(int fd, int64_t ns)
 {
     struct pollfd watched[2] = {{wakePipe[0], POLLIN, 0}, {fd, POLLIN, 0}};
     struct timespec timeout = {static_cast<time_t>(ns / 1000000000),
                                static_cast<long>(ns % 1000000000)};
-    int ready = ppoll(watched, fd >= 0 ? 2 : 1, ns < 0 ? nullptr : &timeout, nullptr);
-    if (ready < 0 && errno == EINTR)
-        return WAIT_WOKEN;
-    if (ready <= 0)
-        return WAIT_TIMED_OUT;
-    if ((watched[0].revents & POLLIN) != 0) {
+    if (ppoll(watched, fd >= 0 ? 2 : 1, ns < 0 ? nullptr : &timeout, nullptr) > 0 &&
+        (watched[0].revents & POLLIN) != 0)
         drain_wakes();
-        return WAIT_WOKEN;
-    }
-    return WAIT_INPUT;
 }

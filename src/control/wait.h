@@ -11,12 +11,7 @@ void open_the_wait();
 // next one, ends at once.
 void wake_the_wait();
 
-enum WaitEnd {
-    WAIT_TIMED_OUT,
-    WAIT_INPUT, // fd has something to read
-    WAIT_WOKEN, // by wake_the_wait
-};
-
 // Waits up to ns nanoseconds (without end when negative) for input on fd
-// (none when fd is negative) or a wake-up. A signal that interrupts the wait ends it as a wake-up.
-WaitEnd wait_for_input(int fd, int64_t ns);
+// (none when fd is negative), a wake-up, or any signal. The caller looks
+// again at what it waits for.
+void wait_for_input(int fd, int64_t ns);

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "control/commands.h"
 #include "player/seconds.h"
 #include "util/keys.h"
 
@@ -72,7 +71,7 @@ void hand_on(const Player *p, PlayKeys *keys, bool forward)
         return;
     }
     *keys = asked;
-    keys->atPassEnd = forward ? KEY_ON : KEY_BACK;
+    keys->atPassEnd = forward ? COMMAND_HAND_ON : COMMAND_HAND_BACK;
 }
 
 } // namespace
@@ -84,7 +83,7 @@ void read_play_keys(const Player *p, PlayKeys *keys)
         if (command == COMMAND_HAND_ON || command == COMMAND_HAND_BACK)
             hand_on(p, keys, command == COMMAND_HAND_ON);
         else if (command == COMMAND_RELEASE)
-            keys->atPassEnd = KEY_RELEASE;
+            keys->atPassEnd = COMMAND_RELEASE;
         else if (command == COMMAND_PAUSE)
             keys->paused = !keys->paused;
         else if (command == COMMAND_STOP)
@@ -99,12 +98,12 @@ void describe_keys(const Player *p, const PlayKeys *keys, char *out, size_t size
     uint32_t rate = p->wave.rate;
     if (keys->paused)
         std::snprintf(out, size, "paused");
-    else if (keys->atPassEnd == KEY_RELEASE)
+    else if (keys->atPassEnd == COMMAND_RELEASE)
         std::snprintf(out, size, "→ release: last pass");
-    else if (keys->atPassEnd != KEY_NONE && keys->mark != nullptr)
+    else if (keys->atPassEnd != COMMAND_NONE && keys->mark != nullptr)
         std::snprintf(out, size, "→ #%u \"%s\"",
                       static_cast<unsigned>(keys->mark - p->markers.items) + 1, keys->mark->label);
-    else if (keys->atPassEnd != KEY_NONE)
+    else if (keys->atPassEnd != COMMAND_NONE)
         std::snprintf(out, size, "→ %.2f to %.2f sec", frames_to_seconds(s.start, rate),
                       frames_to_seconds(s.stop, rate));
     else

@@ -5,14 +5,15 @@
 #pragma once
 #include <cstddef>
 
+#include "control/commands.h"
 #include "player/player_state.h"
-
-enum PassKey { KEY_NONE, KEY_ON, KEY_BACK, KEY_RELEASE };
 
 // What the keys typed during a play ask for.
 struct PlayKeys {
-    PassKey atPassEnd;  // what the end of the pass under way does: the last key that asks wins
-    Selection handOn;   // ... the stretch it goes to, for KEY_ON and KEY_BACK
+    // What the end of the pass under way does, the last key that asks
+    // winning: COMMAND_NONE, COMMAND_RELEASE, or a hand-on to handOn.
+    Command atPassEnd;
+    Selection handOn;
     const Marker *mark; // ... that stretch's marker, or nullptr without markers
     bool paused;        // Space: the play rests until Space again
     bool stop;          // q or Esc

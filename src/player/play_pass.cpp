@@ -219,10 +219,10 @@ void play_pass_or_exit(Player *p, int64_t from, int64_t to, Period *period, Play
 int32_t passes_after_keys(Player *p, int32_t left, PlayNotes *notes, bool *handedOn)
 {
     take_keys(p, notes);
-    PassKey key = notes->keys.atPassEnd;
-    notes->keys.atPassEnd = KEY_NONE;
-    if (key == KEY_RELEASE || key == KEY_NONE)
-        return key == KEY_RELEASE ? 0 : left;
+    Command asked = notes->keys.atPassEnd;
+    notes->keys.atPassEnd = COMMAND_NONE;
+    if (asked == COMMAND_RELEASE || asked == COMMAND_NONE)
+        return asked == COMMAND_RELEASE ? 0 : left;
     // The stretch handed on plays once, and is the selection from now on:
     // played again, once too, as the menu shows.
     p->selection = notes->keys.handOn;
