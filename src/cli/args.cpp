@@ -109,6 +109,22 @@ bool is_option(const char *arg)
     return arg[0] == '-' && arg[1] != '\0' && std::strchr("0123456789.", arg[1]) == nullptr;
 }
 
+// --osc PLACE or --osc=PLACE: where the remote listens. Returns the
+// arguments it took.
+int take_osc_place_or_exit(int argc, char **argv, int i, Arguments *a)
+{
+    const char *arg = argv[i];
+    if (std::strncmp(arg, "--osc=", 6) == 0) {
+        a->oscPlace = arg + 6;
+        return 1;
+    }
+    if (i + 1 >= argc)
+        exit_with_message(stderr, 2, "cuedeck: --osc needs a port, or HOST:PORT\n%s",
+                          usage_text());
+    a->oscPlace = argv[i + 1];
+    return 2;
+}
+
 // --exact and -e set exact edges; --help, -h and --version answer and end
 // the run. Any other option ("-D hw:0", the habit of other players) gets
 // the usage rather than a search for a device.
@@ -135,6 +151,9 @@ int take_options_or_exit(int argc, char **argv, Arguments *a)
     for (int i = 1; i < argc; ++i) {
         if (!optionsEnded && std::strcmp(argv[i], "--") == 0)
             optionsEnded = true;
+        else if (!optionsEnded && (std::strcmp(argv[i], "--osc") == 0 ||
+                                   std::strncmp(argv[i], "--osc=", 6) == 0))
+            i += take_osc_place_or_exit(argc, argv, i, a) - 1;
         else if (!optionsEnded && is_option(argv[i]))
             take_option_or_exit(argv[i], a);
         else
@@ -148,6 +167,7 @@ int take_options_or_exit(int argc, char **argv, Arguments *a)
 void read_arguments_or_exit(int argc, char **argv, Arguments *a)
 {
     a->exact = false;
+    a->oscPlace = nullptr;
     int count = take_options_or_exit(argc, argv, a) - 1;
     std::strcpy(a->commandText, " ");
     a->startSeconds = 0;

@@ -16,9 +16,10 @@ struct Arguments {
     int32_t showClock; // 0 hides the clock
     int32_t commandGiven;
     bool exact; // --exact or -e
+    const char *oscPlace; // --osc PLACE: where the remote listens, or nullptr
 };
 
-// Fills *a from the options --exact (or -e), wherever they stand before a
+// Fills *a from the options --exact (or -e) and --osc PLACE, wherever they stand before a
 // "--", and up to seven positional arguments: device ("d" for the default),
 // file, start, stop (seconds, or "#N" for marker N), first command, loops,
 // clock. Without a file argument it asks for the file name at the terminal.

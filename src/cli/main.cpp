@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "cli/args.h"
+#include "control/remote.h"
 #include "player/player.h"
 
 namespace {
@@ -30,6 +31,8 @@ int main(int argc, char **argv)
     std::signal(SIGPIPE, SIG_IGN);
     Arguments a{};
     read_arguments_or_exit(argc, argv, &a);
+    if (a.oscPlace != nullptr)
+        remote_listen_or_exit(a.oscPlace);
     // The wave attributes, filled by every probe of the file.
     uint32_t rate = 0;
     uint32_t bytesPerSample = 0;

@@ -1,7 +1,7 @@
 // Everything a user can ask of the player, whichever way it comes: a word
 // at the menu (or the first command of the command line), a key during a
 // play. The player applies each in one place for the menu and one for a
-// play; a new way in maps its input onto these.
+// play, an OSC message; a new way in maps its input onto these.
 #pragma once
 
 enum Command {
@@ -34,6 +34,13 @@ enum Command {
     COMMAND_RELEASE,   // this pass is the last
     COMMAND_PAUSE,     // pause, or go on
     COMMAND_STOP,      // stop the play, keep the selection
+    // From the remote only.
+    COMMAND_ARM,       // ready the selection's first audio, to start at once on a play
+    COMMAND_RESUME,    // go on after a pause
+    COMMAND_SET_EXACT, // exact edges on or off, as asked
+    COMMAND_STATE,     // the state, as a reply
+    COMMAND_SUBSCRIBE, // feedback pushed to the sender
+    COMMAND_UNSUBSCRIBE,
 };
 
 // The command a menu word names, matched exactly, case included.

@@ -1,5 +1,7 @@
 #include "control/wait.h"
 
+#include "control/remote.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -40,10 +42,16 @@ void wake_the_wait()
 
 void wait_for_input(int fd, int64_t ns)
 {
-    struct pollfd watched[2] = {{wakePipe[0], POLLIN, 0}, {fd, POLLIN, 0}};
+    // The wake pipe, fd, and the remote's sockets and connections.
+    struct pollfd watched[2 + 2 + OSC_MOST_CONNECTIONS] = {{wakePipe[0], POLLIN, 0}, {fd, POLLIN, 0}};
+    int remoteCount = remote_fill_poll(watched + 2, 2 + OSC_MOST_CONNECTIONS);
     struct timespec timeout = {static_cast<time_t>(ns / 1000000000),
                                static_cast<long>(ns % 1000000000)};
-    if (ppoll(watched, fd >= 0 ? 2 : 1, ns < 0 ? nullptr : &timeout, nullptr) > 0 &&
-        (watched[0].revents & POLLIN) != 0)
+    // A negative fd is left out of the poll by poll itself.
+    if (ppoll(watched, 2 + static_cast<nfds_t>(remoteCount), ns < 0 ? nullptr : &timeout,
+              nullptr) <= 0)
+        return;
+    if ((watched[0].revents & POLLIN) != 0)
         drain_wakes();
+    remote_serve(watched + 2, remoteCount);
 }

@@ -1,5 +1,6 @@
-// The one wait of a play with keys live: for a key at the terminal, a
-// signal, or the time the device needs to play down to its lead.
+// The one wait: for a key at the terminal or a word there, a message from
+// the remote, a signal, or the time the device needs to play down to its
+// lead.
 #pragma once
 #include <cstdint>
 
@@ -12,6 +13,7 @@ void open_the_wait();
 void wake_the_wait();
 
 // Waits up to ns nanoseconds (without end when negative) for input on fd
-// (none when fd is negative), a wake-up, or any signal. The caller looks
-// again at what it waits for.
+// (none when fd is negative), a wake-up, any signal, or a message to the
+// remote, which is taken in (queued, or answered) before this returns.
+// The caller looks again at what it waits for.
 void wait_for_input(int fd, int64_t ns);

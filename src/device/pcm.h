@@ -72,6 +72,14 @@ struct WriteTrouble {
 WriteResult pcm_write_period_or_exit(PcmDevice *pcm, unsigned char *buffer, uint32_t frames,
                                      WriteTrouble *trouble);
 
+// Frames the device's buffer holds, as granted.
+uint64_t pcm_buffer_frames(const PcmDevice *pcm);
+
+// While held, writes fill the device without starting it (an armed play);
+// pcm_start_held lets it go, starting it at once where it holds frames.
+void pcm_hold_start(PcmDevice *pcm);
+void pcm_start_held(PcmDevice *pcm);
+
 // The frames the device holds not yet played; 0 where it can't tell.
 uint64_t pcm_queued_frames(const PcmDevice *pcm);
 

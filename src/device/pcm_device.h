@@ -46,6 +46,7 @@ struct PcmDevice {
     unsigned int rate;      // granted
     snd_pcm_uframes_t bufferFrames;
     bool canPause; // holds its place on snd_pcm_pause
+    bool holdStart; // writes don't start the stream: an armed play waits for its go
     SampleEncoding encoding; // the file's samples
     bool bigEndian;          // ... with their bytes in the other order
     SampleEncoding played;   // as the device takes them: converted if they differ

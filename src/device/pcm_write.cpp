@@ -6,6 +6,7 @@
 
 #include "device/convert.h"
 #include "device/pcm_device.h"
+#include "util/clock.h"
 #include "util/fatal.h"
 #include "util/pauses.h"
 
@@ -34,9 +35,7 @@ constexpr char WRITE_FAILED[] = "Unable to write to the playback device: %s\n";
 
 int64_t now_ns()
 {
-    struct timespec t {};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+    return monotonic_ns();
 }
 
 // What a stopped play left queued is dropped by whichever thread claims
@@ -134,7 +133,7 @@ bool recovered_or_exit(PcmDevice *pcm, int err)
 // Ctrl-C can leave. 0, or the start's error; 0 too when stopped first.
 int started_if_prepared(PcmDevice *pcm)
 {
-    if (snd_pcm_state(pcm->handle) != SND_PCM_STATE_PREPARED)
+    if (pcm->holdStart || snd_pcm_state(pcm->handle) != SND_PCM_STATE_PREPARED)
         return 0;
     if (!control_call_made(pcm, start_call, true))
         return 0;
@@ -260,6 +259,24 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, unsigned char *buffer, uint
     return pcm->abortRequested != 0 ? WRITE_STOPPED : WRITE_DONE;
 }
 
+uint64_t pcm_buffer_frames(const PcmDevice *pcm)
+{
+    return pcm->bufferFrames;
+}
+
+void pcm_hold_start(PcmDevice *pcm)
+{
+    pcm->holdStart = true;
+}
+
+void pcm_start_held(PcmDevice *pcm)
+{
+    pcm->holdStart = false;
+    // Nothing written yet: the first write starts it, as usual.
+    if (queued_frames(pcm) > 0)
+        alsa_ok_or_exit(started_if_prepared(pcm), WRITE_FAILED);
+}
+
 uint64_t pcm_queued_frames(const PcmDevice *pcm)
 {
     return queued_frames(pcm);
@@ -301,6 +318,7 @@ void pcm_abort(PcmDevice *pcm)
 void pcm_drop(PcmDevice *pcm)
 {
     pcm->abortRequested = 0;
+    pcm->holdStart = false;
     __atomic_store_n(&pcm->dropWanted, true, __ATOMIC_RELEASE);
     // A call the stop cut short (a start, a recovery) that is still held
     // up shows a stalled device; the drop follows it on the helper.

@@ -5,6 +5,7 @@
 
 #include "util/text_sizes.h"
 #include "control/commands.h"
+#include "player/remote_menu.h"
 #include "player/seconds.h"
 #include "util/console_input.h"
 
@@ -231,10 +232,21 @@ Pending next_action(Player *p)
     bool endAfterPlay = false;
     bool showMenu = p->commandGiven == 0;
     for (;;) {
-        if (showMenu) {
+        if (p->exitAsked)
+            return PENDING_EXIT;
+        if (showMenu && !p->inputEnded)
             show_menu(p);
-            read_command(p);
+        RemoteRequest request{};
+        if (showMenu && remote_on() && next_word_or_request(p, &request)) {
+            Pending pending = apply_request_at_menu(p, request);
+            if (pending == PENDING_PLAY && endAfterPlay)
+                return PENDING_PLAY_THEN_END;
+            if (pending != PENDING_NONE)
+                return pending;
+            continue;
         }
+        if (showMenu && !remote_on())
+            read_command(p);
         showMenu = true;
         Command command = menu_command(p->commandText);
         endAfterPlay = endAfterPlay || command == COMMAND_PLAY_THEN_END ||

@@ -63,32 +63,45 @@ bool escape_sequence_skipped()
     return true;
 }
 
-void hand_on(const Player *p, PlayKeys *keys, bool forward)
+bool hand_on(const Player *p, PlayKeys *keys, bool forward)
 {
     PlayKeys asked = *keys;
-    if (!handed_on_stretch(p, forward, &asked)) {
-        std::fputs("\a", stdout); // nowhere to go
-        return;
-    }
+    if (!handed_on_stretch(p, forward, &asked))
+        return false;
     *keys = asked;
     keys->atPassEnd = forward ? COMMAND_HAND_ON : COMMAND_HAND_BACK;
+    return true;
 }
 
 } // namespace
+
+bool apply_play_command(const Player *p, PlayKeys *keys, Command command)
+{
+    bool applied = true;
+    if (command == COMMAND_HAND_ON || command == COMMAND_HAND_BACK)
+        applied = hand_on(p, keys, command == COMMAND_HAND_ON);
+    else if (command == COMMAND_RELEASE)
+        keys->atPassEnd = COMMAND_RELEASE;
+    else if (command == COMMAND_PAUSE || command == COMMAND_RESUME)
+        keys->paused = command == COMMAND_PAUSE;
+    else if (command == COMMAND_STOP)
+        keys->stop = true;
+    else
+        applied = false;
+    keys->changed = keys->changed || applied;
+    return applied;
+}
 
 void read_play_keys(const Player *p, PlayKeys *keys)
 {
     for (int key = next_key(); key >= 0; key = next_key()) {
         Command command = key == ESC && escape_sequence_skipped() ? COMMAND_NONE : key_command(key);
-        if (command == COMMAND_HAND_ON || command == COMMAND_HAND_BACK)
-            hand_on(p, keys, command == COMMAND_HAND_ON);
-        else if (command == COMMAND_RELEASE)
-            keys->atPassEnd = COMMAND_RELEASE;
-        else if (command == COMMAND_PAUSE)
-            keys->paused = !keys->paused;
-        else if (command == COMMAND_STOP)
-            keys->stop = true;
-        keys->changed = keys->changed || command != COMMAND_NONE;
+        // Space goes on after a pause, and pauses otherwise.
+        if (command == COMMAND_PAUSE && keys->paused)
+            command = COMMAND_RESUME;
+        bool handOn = command == COMMAND_HAND_ON || command == COMMAND_HAND_BACK;
+        if (!apply_play_command(p, keys, command) && handOn)
+            std::fputs("\a", stdout); // nowhere to go
     }
 }
 

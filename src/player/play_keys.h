@@ -20,6 +20,12 @@ struct PlayKeys {
     bool changed;       // since the clock line last showed them
 };
 
+// Applies a command of the play's own (a hand-on either way, a release,
+// a pause, a resume, a stop) to *keys, from a key or the remote. False
+// for a hand-on with nowhere to go (past the last marker, say), which
+// changes nothing, and for a command that is not the play's.
+bool apply_play_command(const Player *p, PlayKeys *keys, Command command);
+
 // Reads the keys typed since the last look into *keys; other keys (the
 // arrows among them) are ignored. A hand-on with nowhere to go rings the
 // terminal's bell and changes nothing.

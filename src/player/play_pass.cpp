@@ -9,23 +9,13 @@
 #include "control/wait.h"
 #include "player/interrupt.h"
 #include "player/play_keys.h"
+#include "player/play_notes.h"
+#include "player/play_remote.h"
 #include "player/seconds.h"
 #include "util/fatal.h"
 #include "util/keys.h"
 
 namespace {
-
-// What a play met on its way, told when it ends.
-struct PlayNotes {
-    bool firstWrite;
-    WriteTrouble trouble; // in the middle of the play
-    PlayEnd end;
-    bool keysLive;         // keys are read at the terminal
-    PlayKeys keys;         // ... and what they asked for
-    bool keysShown;        // the clock line says what the keys will do
-    int64_t clockPos;      // the file position of the last period written
-    int64_t framesWritten; // to the device, in this play
-};
 
 // Reads frames [pos, pos + frames) of the data into `into` and returns the
 // frames read. The callers never ask past the end of the sample data found
@@ -106,16 +96,26 @@ void show_clock(const Player *p, PlayNotes *notes)
     std::fflush(stdout);
 }
 
-// Reads the keys typed since the last look; q and Esc stop the play.
-void take_keys(const Player *p, PlayNotes *notes)
+// Reads the keys typed since the last look, and the remote's requests; q,
+// Esc and a remote stop end the play.
+void take_keys(Player *p, PlayNotes *notes)
 {
-    if (!notes->keysLive)
-        return;
-    read_play_keys(p, &notes->keys);
+    if (notes->keysLive)
+        read_play_keys(p, &notes->keys);
+    if (notes->remoteLive)
+        take_remote_requests(p, notes);
     if (notes->keys.stop)
         notes->end = PLAY_STOPPED;
-    if (notes->keys.changed)
+    if (notes->keys.changed) {
         show_clock(p, notes);
+        tell_play_state(p, notes);
+    }
+}
+
+// The shorter of two waits, in ns; a negative one is no wait.
+int64_t sooner(int64_t a, int64_t b)
+{
+    return a < 0 || (b >= 0 && b < a) ? b : a;
 }
 
 // With keys live: waits, reading keys, until the device holds at most
@@ -127,10 +127,12 @@ bool wait_until_queued_at_most(Player *p, PlayNotes *notes, uint64_t frames)
         take_keys(p, notes);
         if (notes->end == PLAY_STOPPED || pcm_stopping(p->pcm))
             return false;
+        int64_t feedbackNs = push_heard_feedback(p, notes);
         uint64_t queued = pcm_queued_frames(p->pcm);
         if (queued <= frames)
             return true;
-        wait_for_input(STDIN_FILENO, pcm_ns_of(p->pcm, queued - frames));
+        wait_for_input(notes->keysLive ? STDIN_FILENO : -1,
+                       sooner(pcm_ns_of(p->pcm, queued - frames), feedbackNs));
     }
 }
 
@@ -146,12 +148,40 @@ bool pause_while_asked(Player *p, PlayNotes *notes)
     if (!held && notes->keys.paused)
         pcm_rest(p->pcm);
     while (notes->keys.paused && notes->end != PLAY_STOPPED && !pcm_stopping(p->pcm)) {
-        wait_for_input(STDIN_FILENO, -1);
+        wait_for_input(notes->keysLive ? STDIN_FILENO : -1, push_heard_feedback(p, notes));
         take_keys(p, notes);
     }
     if (held)
         pcm_pause(p->pcm, false);
     return notes->end != PLAY_STOPPED && !pcm_stopping(p->pcm);
+}
+
+// An armed play, once the device holds its first audio: says so, and
+// waits for the go. False when the play was stopped instead.
+bool ready_until_go(Player *p, PlayNotes *notes)
+{
+    if (!notes->armed)
+        return true;
+    remote_reply(&p->armRequest, true, "armed");
+    tell_play_state(p, notes);
+    while (notes->armed && notes->end != PLAY_STOPPED && !pcm_stopping(p->pcm)) {
+        wait_for_input(notes->keysLive ? STDIN_FILENO : -1, -1);
+        take_keys(p, notes);
+    }
+    return notes->end != PLAY_STOPPED && !pcm_stopping(p->pcm);
+}
+
+// With the remote on, a write must not block its wait: waits, serving it,
+// for room for frames (for the go, where an armed play filled the device).
+// False when the play was stopped meanwhile.
+bool room_for(Player *p, PlayNotes *notes, uint32_t frames)
+{
+    if (!notes->remoteLive)
+        return true;
+    uint64_t buffer = pcm_buffer_frames(p->pcm);
+    if (pcm_queued_frames(p->pcm) + frames > buffer && !ready_until_go(p, notes))
+        return false;
+    return wait_until_queued_at_most(p, notes, buffer > frames ? buffer - frames : 0);
 }
 
 // Writes the period and shows the clock. A period the play's end leaves
@@ -171,6 +201,7 @@ void write_period_or_exit(Player *p, Period *period, PlayNotes *notes)
     take_keys(p, notes);
     WriteTrouble trouble{};
     if (notes->end == PLAY_STOPPED || (notes->keys.paused && !pause_while_asked(p, notes)) ||
+        !room_for(p, notes, frames) ||
         pcm_write_period_or_exit(p->pcm, p->buffer, frames, &trouble) == WRITE_STOPPED) {
         notes->end = PLAY_STOPPED;
         return;
@@ -228,6 +259,8 @@ int32_t passes_after_keys(Player *p, int32_t left, PlayNotes *notes, bool *hande
     p->selection = notes->keys.handOn;
     p->loops = 1;
     *handedOn = true;
+    const Marker *mark = notes->keys.mark;
+    notes->handOnMarker = mark != nullptr ? static_cast<int32_t>(mark - p->markers.items) + 1 : 0;
     return 1;
 }
 
@@ -239,7 +272,7 @@ int32_t passes_after_keys(Player *p, int32_t left, PlayNotes *notes, bool *hande
 // may hand on a little later.
 void wait_until_pass_heard(Player *p, int64_t passStart, PlayNotes *notes)
 {
-    if (!notes->keysLive || notes->end != PLAY_DONE)
+    if (!(notes->keysLive || notes->remoteLive) || notes->end != PLAY_DONE)
         return;
     int64_t ahead = notes->framesWritten - passStart;
     int64_t cushion = int64_t{2} * p->period;
@@ -267,7 +300,13 @@ void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
         // frame 0. The stored start, which the menu shows, is left as it is.
         int64_t from = p->selection.start < 0 ? 0 : p->selection.start;
         int64_t passStart = notes->framesWritten + period.filled;
-        play_pass_or_exit(p, from, pass_end(p, from), &period, notes);
+        int64_t to = pass_end(p, from);
+        int32_t passes = handedOn ? 1 : loops;
+        note_pass_written(notes, PassWritten{passStart, static_cast<int32_t>(from),
+                                             static_cast<int32_t>(to), passes - left, passes,
+                                             notes->handOnMarker});
+        notes->handOnMarker = 0;
+        play_pass_or_exit(p, from, to, &period, notes);
         if (!p->exact && period.filled > 0 && notes->end != PLAY_STOPPED)
             write_period_or_exit(p, &period, notes);
         wait_until_pass_heard(p, passStart, notes);
@@ -276,6 +315,8 @@ void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
     }
     if (period.filled > 0 && notes->end != PLAY_STOPPED)
         write_period_or_exit(p, &period, notes);
+    if (notes->armed && !ready_until_go(p, notes)) // all of it fitted the device
+        notes->end = PLAY_STOPPED;
 }
 
 } // namespace
@@ -301,18 +342,33 @@ PlayEnd play_selection_or_exit(Player *p, bool stoppable)
     notes.firstWrite = true;
     notes.end = PLAY_DONE;
     notes.keysLive = keys_begin();
+    notes.remoteLive = remote_on();
+    notes.armed = p->armAsked;
+    p->armAsked = false;
+    if (notes.armed)
+        pcm_hold_start(p->pcm); // "armed" is told once the device is filled
+    else
+        tell_play_state(p, &notes);
     play_passes_or_exit(p, loops, &notes);
+    // The remote hears of the end when the last frame is heard (a script's
+    // play, when the device is drained).
+    if (notes.remoteLive && stoppable && notes.end == PLAY_DONE &&
+        !wait_until_queued_at_most(p, &notes, 0))
+        notes.end = PLAY_STOPPED;
     keys_end();
     release_interrupts();
+    // The device ran dry or stalled in the middle: the play was not heard
+    // as one run, and what a device drops then it may not tell. (A pause
+    // of the player's own is the user's gap.)
+    bool gap = notes.trouble.underruns > 0 || notes.trouble.stalledNs > 0;
+    PlayEnd end = notes.end == PLAY_DONE && gap ? PLAY_NOT_HEARD : notes.end;
+    if (notes.remoteLive && (stoppable || end != PLAY_DONE))
+        tell_play_done(end);
     // q or Esc during px or wx ends the run, as Ctrl-C does there.
     if (notes.keys.stop && !stoppable)
         std::raise(SIGINT);
     if (notes.end == PLAY_STOPPED)
         pcm_drop(p->pcm);
     tell_trouble(notes.trouble);
-    // The device ran dry or stalled in the middle: the play was not heard
-    // as one run, and what a device drops then it may not tell. (A pause
-    // of the player's own is the user's gap.)
-    bool gap = notes.trouble.underruns > 0 || notes.trouble.stalledNs > 0;
-    return notes.end == PLAY_DONE && gap ? PLAY_NOT_HEARD : notes.end;
+    return end;
 }

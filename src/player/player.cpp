@@ -10,6 +10,7 @@
 
 #include "player/command_loop.h"
 #include "player/play_pass.h"
+#include "player/play_remote.h"
 #include "player/player_state.h"
 #include "player/seconds.h"
 #include "util/fatal.h"
@@ -284,6 +285,7 @@ void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t
     start_up_or_exit(&p, deviceName,
                      FirstSelection{startSeconds, stopSeconds, startMarker, stopMarker});
     bool scriptFailed = false;
+    bool heardToTheEnd = false; // a script's play: the remote is told after the drain
     for (;;) {
         Pending next = next_action(&p);
         recheck_file_or_exit(&p);
@@ -295,6 +297,7 @@ void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t
         std::putchar('\n'); // ends the clock line
         if (next == PENDING_PLAY_THEN_END) {
             scriptFailed = end == PLAY_CUT_SHORT || end == PLAY_NOT_HEARD;
+            heardToTheEnd = end == PLAY_DONE && remote_on();
             break;
         }
         p.commandGiven = 0;
@@ -303,6 +306,8 @@ void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t
     // take a play cut short, or one the device did not play whole, for a
     // whole one.
     shut_down_or_exit(&p);
+    if (heardToTheEnd)
+        tell_play_done(PLAY_DONE);
     if (scriptFailed) // what went wrong was said as it happened
         exit_with_message(stderr, 1, "%s", "");
 }

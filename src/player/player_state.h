@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "control/remote.h"
 #include "device/pcm.h"
 #include "player/selection.h"
 #include "util/printable.h"
@@ -41,4 +42,9 @@ struct Player {
     int32_t nudge;     // frames that the nudge commands move by
     char *commandText; // COMMAND_TEXT_SIZE bytes
     int32_t commandGiven;
+    // The remote's part.
+    bool inputEnded;          // standard input ended: the remote alone goes on
+    bool exitAsked;           // the remote asked to exit
+    bool armAsked;            // the next play is armed: ready, and started by a go
+    RemoteRequest armRequest; // ... the arm, answered once the play is ready
 };

@@ -37,19 +37,30 @@ bool read_marker_reply(const MarkerList *markers, int32_t *frame)
 
 } // namespace
 
+int32_t in_point(uint32_t rate, int32_t length, float seconds)
+{
+    float x = frames_product(rate, seconds);
+    // Compared in double, so a product that rounds onto the length in single
+    // precision still counts as reaching it; NaN fails both tests.
+    double product = x;
+    return product < static_cast<double>(length) && product >= 0 ? truncate_to_frames(x) : 0;
+}
+
+int32_t out_point(uint32_t rate, int32_t length, float seconds)
+{
+    float x = frames_product(rate, seconds);
+    double product = x;
+    return product <= static_cast<double>(length) ? truncate_to_frames(x) : length;
+}
+
 void SetInTime(uint32_t rate, int32_t length, int32_t *start, const MarkerList *markers)
 {
     std::puts("Enter in-time in seconds.");
     if (read_marker_reply(markers, start))
         return;
     float seconds = 0;
-    if (std::scanf("%f", &seconds) != 1)
-        return;
-    float x = frames_product(rate, seconds);
-    // Compared in double, so a product that rounds onto the length in single
-    // precision still counts as reaching it; NaN fails both tests.
-    double product = x;
-    *start = product < static_cast<double>(length) && product >= 0 ? truncate_to_frames(x) : 0;
+    if (std::scanf("%f", &seconds) == 1)
+        *start = in_point(rate, length, seconds);
 }
 
 void SetOutTime(uint32_t rate, int32_t length, int32_t *stop, const MarkerList *markers)
@@ -58,11 +69,8 @@ void SetOutTime(uint32_t rate, int32_t length, int32_t *stop, const MarkerList *
     if (read_marker_reply(markers, stop))
         return;
     float seconds = 0;
-    if (std::scanf("%f", &seconds) != 1)
-        return;
-    float x = frames_product(rate, seconds);
-    double product = x;
-    *stop = product <= static_cast<double>(length) ? truncate_to_frames(x) : length;
+    if (std::scanf("%f", &seconds) == 1)
+        *stop = out_point(rate, length, seconds);
 }
 
 // In the commands below, a comparison with the length takes the candidate as

@@ -12,6 +12,14 @@ struct Selection {
     int32_t stop;
 };
 
+// The start that an in-time in seconds gives: 0 for a time at or past the
+// end of the file (length frames), a negative one, or NaN.
+int32_t in_point(uint32_t rate, int32_t length, float seconds);
+
+// The stop that an out-time in seconds gives: the length for a time past
+// the end of the file, or NaN; a negative time gives a negative stop.
+int32_t out_point(uint32_t rate, int32_t length, float seconds);
+
 // Asks for the in-time in seconds and sets *start from it. A time at or past
 // the end of the file (length frames), or a negative one, gives 0. A reply
 // that isn't a number leaves *start as it was. A reply "#N" sets it to

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <poll.h>
 
 namespace {
 
@@ -52,6 +53,30 @@ uint32_t digit_value(int c, uint32_t base)
 }
 
 } // namespace
+
+bool input_waiting(std::FILE *in)
+{
+#ifdef __GLIBC__
+    // What stdio already read ahead: no descriptor shows it.
+    if (in->_IO_read_ptr < in->_IO_read_end)
+        return true;
+#endif
+    struct pollfd fd = {fileno(in), POLLIN, 0};
+    return poll(&fd, 1, 0) > 0;
+}
+
+bool word_waiting(std::FILE *in)
+{
+    while (input_waiting(in)) {
+        int c = std::getc(in);
+        if (c == EOF || !std::isspace(c)) {
+            if (c != EOF)
+                std::ungetc(c, in);
+            return true;
+        }
+    }
+    return false;
+}
 
 WordResult read_word(std::FILE *in, char *word, size_t capacity)
 {

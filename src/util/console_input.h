@@ -13,6 +13,15 @@ enum WordResult {
     WORD_END,      // end of input (or a read error) before any word
 };
 
+// Whether a read of in would not wait: bytes in its buffer, or at its
+// descriptor.
+bool input_waiting(std::FILE *in);
+
+// Skips the white space that is there without waiting. True when what
+// follows is a word or the end of input, which read_word then takes
+// without waiting for more than the rest of its line.
+bool word_waiting(std::FILE *in);
+
 // Skips white space and reads one word into word[0..capacity-1].
 WordResult read_word(std::FILE *in, char *word, size_t capacity);
 

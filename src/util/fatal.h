@@ -9,6 +9,10 @@
 [[noreturn]] void exit_with_message(std::FILE *stream, int status, const char *format, ...)
     __attribute__((format(printf, 3, 4)));
 
+// Has words(status) called by exit_with_message, after its message and
+// before the exit: the last a listener hears.
+void before_exit_with_message(void (*words)(int status));
+
 // Prints the printf-style message on standard error; the run goes on.
 void tell(const char *format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -1,0 +1,75 @@
+// The remote: OSC messages, over UDP and TCP, as one more source of the
+// player's commands. Each message becomes a request, queued for the player
+// to apply where it applies the same menu word or key, and every request
+// gets a reply. Subscribers get the state, the passes, the position and
+// the end of each play pushed to them.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <poll.h>
+
+#include "control/commands.h"
+#include "control/osc_net.h"
+
+// What a message asks, with its arguments.
+struct RemoteRequest {
+    Command command;
+    const char *address; // as the address table spells it
+    int arguments;       // how many the message had
+    int32_t marker;      // a marker's number (from 1), or 0 for none
+    bool hasSeconds;     // seconds[0] (and, for a go or an arm, seconds[1]) were given
+    double seconds[2];
+    int32_t whole;  // loops, exact, a subscriber's position messages per second
+    int32_t second; // a second whole number: the subscriber's port
+    OscPeer from;
+};
+
+// Listens where asked ("PORT", "HOST:PORT"), or ends the process: status 2
+// for a malformed place, 1 for one that can't be bound. Says on standard
+// error where it listens.
+void remote_listen_or_exit(const char *where);
+
+// Whether the remote listens.
+bool remote_on();
+
+// For the wait: the descriptors to watch, then what they brought.
+int remote_fill_poll(struct pollfd *fds, int room);
+void remote_serve(const struct pollfd *fds, int count);
+
+// One packet as it arrived from a peer: its messages queued, or answered.
+void remote_take_packet(const OscPeer *from, unsigned char *packet, size_t size);
+
+// The next request queued, taken (or only looked at); false when none is.
+bool remote_next(RemoteRequest *request);
+bool remote_peek(RemoteRequest *request);
+
+// Answers a request: /cuedeck/reply with its address, "ok" or "error" and
+// the printf-style text.
+void remote_reply(const RemoteRequest *r, bool ok, const char *format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// What the player is doing and with what, as /cuedeck/state tells it.
+struct RemoteStatus {
+    const char *state; // "idle", "armed", "playing", "paused"
+    int32_t start;     // the selection, in frames
+    int32_t stop;
+    uint32_t rate;
+    int32_t loops;
+    bool exact;
+    int32_t marker; // the marker the selection starts at (from 1), or 0
+};
+
+// The player's status from now on: pushed to subscribers when it changed.
+void remote_set_status(const RemoteStatus &status);
+
+// Feedback to every subscriber, each message with the subscriber's own
+// sequence number first.
+void remote_push_pass(int32_t pass, int32_t passes);
+void remote_push_marker(int32_t number, const char *label);
+void remote_push_done(const char *how, int32_t status);
+
+// Position messages: whether one is due, then the frame being heard and
+// the seconds left; and the time until the next is due (negative: none).
+bool remote_position_due();
+void remote_push_position(int32_t frame, double secondsLeft);
+int64_t remote_ns_to_position();

@@ -1,0 +1,13 @@
+// Inside the remote: what is answered without the player (the state, a
+// subscription), and the subscribers that feedback goes to.
+#pragma once
+
+#include "control/remote.h"
+
+// Answers a state request or a subscription at once; false for a request
+// the player is to apply.
+bool remote_answered_here(const RemoteRequest *r);
+
+// At an exit that ends a play (a device that failed): the play's end, told
+// to the subscribers.
+void remote_last_words(int status);

@@ -1,0 +1,121 @@
+#include "player/play_remote.h"
+
+#include "player/remote_menu.h"
+#include "player/seconds.h"
+
+namespace {
+
+// Starts an armed play: the device, filled, starts in one call.
+void go_if_armed(Player *p, PlayNotes *notes, const RemoteRequest &r)
+{
+    if (!notes->armed) {
+        remote_reply(&r, false, "a play is under way");
+        return;
+    }
+    notes->armed = false;
+    pcm_start_held(p->pcm);
+    remote_reply(&r, true, "playing");
+    notes->keys.changed = true;
+}
+
+// The play's own commands, answered with what the end of the pass will do.
+void apply_to_play(Player *p, PlayNotes *notes, const RemoteRequest &r)
+{
+    if (!apply_play_command(p, &notes->keys, r.command)) {
+        remote_reply(&r, false, "there is no stretch to hand on to");
+        return;
+    }
+    char said[MARKER_LABEL_SIZE + 32] = "";
+    describe_keys(p, &notes->keys, said, sizeof said);
+    remote_reply(&r, true, "%s", notes->keys.stop ? "stopped" : said);
+}
+
+} // namespace
+
+void take_remote_requests(Player *p, PlayNotes *notes)
+{
+    RemoteRequest r{};
+    while (remote_peek(&r)) {
+        Command c = r.command;
+        bool playsOwn = c == COMMAND_HAND_ON || c == COMMAND_HAND_BACK || c == COMMAND_RELEASE ||
+                        c == COMMAND_PAUSE || c == COMMAND_RESUME || c == COMMAND_STOP;
+        if (!playsOwn && c != COMMAND_PLAY && c != COMMAND_EXIT && notes->armed) {
+            notes->keys.stop = true; // disarmed: the menu applies the request
+            return;
+        }
+        remote_next(&r);
+        if (c == COMMAND_PLAY) {
+            go_if_armed(p, notes, r);
+        } else if (playsOwn) {
+            apply_to_play(p, notes, r);
+        } else if (c == COMMAND_EXIT) {
+            p->exitAsked = true;
+            notes->keys.stop = true;
+            remote_reply(&r, true, "exiting");
+        } else {
+            remote_reply(&r, false, "a play is under way: stop it first");
+        }
+    }
+}
+
+void note_pass_written(PlayNotes *notes, const PassWritten &pass)
+{
+    if (notes->writtenCount == MOST_PASSES_QUEUED) { // told a little early, not lost
+        notes->heard = notes->written[0];
+        for (int i = 1; i < notes->writtenCount; ++i)
+            notes->written[i - 1] = notes->written[i];
+        notes->writtenCount -= 1;
+    }
+    notes->written[notes->writtenCount++] = pass;
+}
+
+int64_t push_heard_feedback(Player *p, PlayNotes *notes)
+{
+    if (!notes->remoteLive)
+        return -1;
+    int64_t heardAt = notes->framesWritten - static_cast<int64_t>(pcm_queued_frames(p->pcm));
+    while (notes->writtenCount > 0 && notes->written[0].at <= heardAt) {
+        const PassWritten &pass = notes->written[0];
+        remote_push_pass(pass.pass, pass.passes);
+        if (pass.marker > 0)
+            remote_push_marker(pass.marker, p->markers.items[pass.marker - 1].label);
+        notes->heard = pass;
+        for (int i = 1; i < notes->writtenCount; ++i)
+            notes->written[i - 1] = notes->written[i];
+        notes->writtenCount -= 1;
+    }
+    const PassWritten &h = notes->heard;
+    if (h.passes > 0 && remote_position_due()) {
+        int64_t at = h.from + (heardAt - h.at);
+        at = at < h.to ? at : h.to;
+        int64_t left = (h.to - at) + int64_t{h.passes - h.pass} * (h.to - h.from);
+        remote_push_position(static_cast<int32_t>(at),
+                             static_cast<double>(left) / p->wave.rate);
+    }
+    int64_t next = h.passes > 0 ? remote_ns_to_position() : -1;
+    if (notes->writtenCount > 0) {
+        int64_t ahead = notes->written[0].at - heardAt;
+        int64_t pass = pcm_ns_of(p->pcm, static_cast<uint64_t>(ahead));
+        next = next < 0 || pass < next ? pass : next;
+    }
+    return next;
+}
+
+void tell_play_state(const Player *p, const PlayNotes *notes)
+{
+    tell_remote_state(p, notes->armed         ? "armed"
+                         : notes->keys.paused ? "paused"
+                                              : "playing");
+}
+
+void tell_play_done(PlayEnd end)
+{
+    if (end == PLAY_DONE)
+        remote_push_done("heard", 0);
+    else if (end == PLAY_STOPPED)
+        remote_push_done("stopped", 130);
+    else if (end == PLAY_CUT_SHORT)
+        remote_push_done("cut short", 1);
+    else
+        remote_push_done("device error", 1);
+}
