@@ -138,12 +138,14 @@ void queue_request(const RemoteRequest &r)
     queue.count += 1;
 }
 
+// A refusal is answered in its turn, as every message is.
 void refuse(const OscPeer *from, const char *path, const char *why)
 {
     RemoteRequest r{};
-    r.address = path;
+    std::snprintf(r.refusedAddress, sizeof r.refusedAddress, "%s", path);
+    r.refusal = why;
     r.from = *from;
-    remote_reply(&r, false, "%s", why);
+    queue_request(r);
 }
 
 void take_message(const OscPeer *from, unsigned char *data, size_t size)
@@ -169,8 +171,7 @@ void take_message(const OscPeer *from, unsigned char *data, size_t size)
         r.address = a->address;
         r.from = *from;
         take_arguments(&r, m);
-        if (!remote_answered_here(&r))
-            queue_request(r);
+        queue_request(r);
     }
     lo_message_free(m);
 }
@@ -244,6 +245,11 @@ void remote_serve(const struct pollfd *fds, int count)
 
 bool remote_peek(RemoteRequest *request)
 {
+    // In their turn, so that a state asked after a change shows it.
+    while (queue.count > 0 && remote_answered_here(&queue.items[queue.first])) {
+        queue.first = (queue.first + 1) % QUEUE_SIZE;
+        queue.count -= 1;
+    }
     if (queue.count == 0)
         return false;
     *request = queue.items[queue.first];

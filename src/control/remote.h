@@ -21,6 +21,8 @@ struct RemoteRequest {
     double seconds[2];
     int32_t whole;  // loops, exact, a subscriber's position messages per second
     int32_t second; // a second whole number: the subscriber's port
+    const char *refusal; // why the message is refused, or nullptr
+    char refusedAddress[64]; // ... its address, as far as it goes, where none of the table's
     OscPeer from;
 };
 
@@ -39,7 +41,9 @@ void remote_serve(const struct pollfd *fds, int count);
 // One packet as it arrived from a peer: its messages queued, or answered.
 void remote_take_packet(const OscPeer *from, unsigned char *packet, size_t size);
 
-// The next request queued, taken (or only looked at); false when none is.
+// The next request queued for the player, taken (or only looked at);
+// false when none is. The requests before it that the remote answers
+// itself (the state, a subscription) are answered on the way, in turn.
 bool remote_next(RemoteRequest *request);
 bool remote_peek(RemoteRequest *request);
 

@@ -158,6 +158,10 @@ void state_reply(const RemoteRequest *r)
 
 bool remote_answered_here(const RemoteRequest *r)
 {
+    if (r->refusal != nullptr) {
+        remote_reply(r, false, "%s", r->refusal);
+        return true;
+    }
     if (r->command == COMMAND_STATE) {
         state_reply(r);
     } else if (r->command == COMMAND_SUBSCRIBE) {
@@ -187,7 +191,7 @@ void remote_reply(const RemoteRequest *r, bool ok, const char *format, ...)
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
     lo_message m = lo_message_new();
-    lo_message_add_string(m, r->address != nullptr ? r->address : "");
+    lo_message_add_string(m, r->address != nullptr ? r->address : r->refusedAddress);
     lo_message_add_string(m, ok ? "ok" : "error");
     lo_message_add_string(m, text);
     send_message(&r->from, "/cuedeck/reply", m);

@@ -55,6 +55,7 @@ void take_remote_requests(Player *p, PlayNotes *notes)
         } else {
             remote_reply(&r, false, "a play is under way: stop it first");
         }
+        tell_play_state(p, notes); // before a state asked next is answered
     }
 }
 
@@ -71,7 +72,7 @@ void note_pass_written(PlayNotes *notes, const PassWritten &pass)
 
 int64_t push_heard_feedback(Player *p, PlayNotes *notes)
 {
-    if (!notes->remoteLive)
+    if (!notes->remoteLive || notes->armed) // nothing is heard before the go
         return -1;
     int64_t heardAt = notes->framesWritten - static_cast<int64_t>(pcm_queued_frames(p->pcm));
     while (notes->writtenCount > 0 && notes->written[0].at <= heardAt) {

@@ -3,9 +3,12 @@ pattern, a runner for the built program, and the model of which bytes a play
 sends to the device."""
 
 import os
+import re
 import resource
+import shlex
 import shutil
 import signal
+import socket
 import struct
 import subprocess
 import tempfile
@@ -387,3 +390,74 @@ class TtySession(Session):
         self.slave = None
         self.proc.stdin = open(os.devnull, "wb")
         return super().finish(timeout)
+
+
+# The remote's tests drive the program with other projects' OSC clients:
+# liblo's oscsend and oscdump, and a client on Perl's Protocol::OSC.
+OSC_CLIENT = os.path.join(HERE, "osc_client.pl")
+
+
+def osc_port(proc):
+    """The port the program listens at, from its start-up line on standard error."""
+    line = proc.stderr.readline().decode("latin-1")
+    m = re.search(r"listening for OSC at \S*:(\d+) ", line)
+    if not m:
+        raise AssertionError("no OSC start-up line: %r" % line)
+    return int(m.group(1))
+
+
+def oscsend(port, address, types="", *args):
+    subprocess.run(["oscsend", "localhost", str(port), address, types] + [str(a) for a in args],
+                   check=True, timeout=10)
+
+
+def osc_client(port, script, mode="udp"):
+    """Runs the Protocol::OSC client; returns the packets that came back,
+    each a list: the address, then the arguments as text."""
+    r = subprocess.run(["perl", OSC_CLIENT, mode, str(port)], input=script.encode(),
+                       capture_output=True, timeout=60, check=True)
+    return [line.split("|") for line in r.stdout.decode("latin-1").splitlines()]
+
+
+class OscDump:
+    """liblo's oscdump on a port of its own, taking the program's feedback."""
+
+    def __init__(self):
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
+            s.bind(("127.0.0.1", 0))
+            self.port = s.getsockname()[1]
+        self.proc = subprocess.Popen(["oscdump", "-L", str(self.port)], stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL)
+        os.set_blocking(self.proc.stdout.fileno(), False)
+        self.lines = []
+        wait_until(self.bound, 10, "oscdump did not listen")
+
+    def bound(self):
+        """Whether oscdump has bound its port, as the kernel's table shows."""
+        lines = []
+        for table in ("/proc/net/udp", "/proc/net/udp6"):
+            with open(table) as f:
+                lines += f.readlines()[1:]
+        return any(line.split()[1].endswith(":%04X" % self.port) for line in lines)
+
+    def messages(self):
+        """Every message so far: (address, sequence number, the other arguments)."""
+        text = self.proc.stdout.read()
+        if text:
+            self.lines += text.decode("latin-1").splitlines()
+        out = []
+        for line in self.lines:
+            words = shlex.split(line)
+            out.append((words[1], int(words[3])) + tuple(words[4:]))
+        return out
+
+    def wait_for(self, address, *args, timeout=10):
+        """Waits for a message with that address and those first arguments."""
+        def seen():
+            return any(m[0] == address and m[2:2 + len(args)] == args for m in self.messages())
+        wait_until(seen, timeout, "%s %s; got %s" % (address, args, self.messages()))
+
+    def close(self):
+        self.proc.kill()
+        self.proc.wait()
+        self.proc.stdout.close()

@@ -19,6 +19,7 @@
 //                         see snd_pcm_set_chmap
 //   CUEDECK_FAKE_PERIOD   the period to grant (default: the request)
 //   CUEDECK_FAKE_RATE     the rate to grant (default: the request)
+//   CUEDECK_FAKE_BUFFER   the buffer to grant (default: the request)
 //   CUEDECK_FAKE_DELAY_MS milliseconds each write takes, like a paced device
 //   CUEDECK_FAKE_START    "hang": starting the stream takes 2 s whatever
 //                         signal comes, as a stopped sound server's start
@@ -79,7 +80,9 @@ double now_seconds()
 double queued_now()
 {
     double now = now_seconds();
-    double left = state.queuedFrames - (state.paused ? 0 : (now - state.playedFrom) * state.rate);
+    // A stream not yet started (an armed play) holds what it was sent.
+    bool playing = state.running && !state.paused;
+    double left = state.queuedFrames - (playing ? (now - state.playedFrom) * state.rate : 0);
     state.playedFrom = now;
     state.queuedFrames = left > 0 ? left : 0;
     return state.queuedFrames;
@@ -88,7 +91,7 @@ double queued_now()
 // The knobs, read once, when the device is opened.
 struct Knobs {
     std::string fail, log, writes, refuse, rate, period, delayMs, out, recover, channels, chmap,
-        start, pause;
+        start, pause, buffer;
 };
 Knobs knobs;
 
@@ -106,7 +109,7 @@ void read_knobs()
                   setting("CUEDECK_FAKE_DELAY_MS"), setting("CUEDECK_FAKE_OUT"),
                   setting("CUEDECK_FAKE_RECOVER"),  setting("CUEDECK_FAKE_CHANNELS"),
                   setting("CUEDECK_FAKE_CHMAP"),    setting("CUEDECK_FAKE_START"),
-                  setting("CUEDECK_FAKE_PAUSE")};
+                  setting("CUEDECK_FAKE_PAUSE"),    setting("CUEDECK_FAKE_BUFFER")};
 }
 
 bool fails(const char *call)
@@ -176,6 +179,7 @@ void start_stream()
         while (nanosleep(&left, &left) != 0) {
         }
     }
+    queued_now(); // what it holds starts to play from now
     state.running = true;
 }
 
@@ -291,6 +295,8 @@ int snd_pcm_hw_params_set_buffer_size_near(snd_pcm_t *, snd_pcm_hw_params_t *,
                                            snd_pcm_uframes_t *buffer)
 {
     log_line("buffer " + std::to_string(*buffer));
+    if (!knobs.buffer.empty())
+        *buffer = std::stoul(knobs.buffer);
     state.buffer = *buffer;
     return 0;
 }
@@ -395,6 +401,7 @@ int snd_pcm_drop(snd_pcm_t *)
 {
     log_line("drop");
     state.running = false;
+    state.queuedFrames = 0;
     return 0;
 }
 

@@ -1,0 +1,163 @@
+"""The remote: a show driven over OSC by other projects' clients, through the
+paced device double (8 kHz, 400-frame periods, a 1,600-frame buffer)."""
+
+import os
+import subprocess
+import unittest
+
+from harness import (CuedeckCase, OscDump, Session, adtl, counter_data, cue, labl, model_pass,
+                     osc_client, osc_port, oscsend, program, wait_until)
+
+PACED = {"period": 400, "buffer": 1600, "delay_ms": 20}
+DATA = counter_data(4000, 1, 2)
+
+
+def stretch(a, b):
+    return model_pass(DATA, 2, a, b, period=400)
+
+
+class Remote(CuedeckCase):
+    def setUp(self):
+        super().setUp()
+        self.wav(rate=8000, data=DATA, before_data=cue((1, 0), (2, 1000), (3, 3000)) +
+                 adtl(labl(2, b"Verse"), labl(3, b"Outro")))
+        self.dump = OscDump()
+
+    def tearDown(self):
+        self.dump.close()
+        super().tearDown()
+
+    def serve(self, *args, fake=PACED):
+        """The program as a service: no terminal, its input at an end."""
+        command, env = program(self, ["--osc", "0"] + list(args) + ["d", "t.wav"], fake=fake)
+        self.proc = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                     stderr=subprocess.PIPE, cwd=self.dir, env=env)
+        self.port = osc_port(self.proc)
+        return self.port
+
+    def finish(self):
+        oscsend(self.port, "/cuedeck/exit")
+        self.assertEqual(self.proc.wait(timeout=10), 0)
+        self.proc.stderr.close()
+
+    def calls(self):
+        with open(self.log) as f:
+            return f.read()
+
+    def test_an_armed_show_through_oscsend_and_oscdump(self):
+        port = self.serve()
+        oscsend(port, "/cuedeck/subscribe", "ii", 0, self.dump.port)
+        oscsend(port, "/cuedeck/loops", "i", 3)
+        oscsend(port, "/cuedeck/arm", "i", 2)
+        self.dump.wait_for("/cuedeck/state", "armed")
+        # Filled to the buffer, not started.
+        self.assertNotIn("\nstart\n", self.calls())
+        self.assertEqual(self.calls().count("write 400"), 4)
+        oscsend(port, "/cuedeck/go")
+        self.dump.wait_for("/cuedeck/pass", "2", "3")
+        oscsend(port, "/cuedeck/next")
+        self.dump.wait_for("/cuedeck/done")
+        self.finish()
+        self.assertPlayed(stretch(1000, 3000) * 2 + stretch(3000, 4000), self.out)
+        got = self.dump.messages()
+        self.assertEqual([m[1] for m in got], list(range(1, len(got) + 1)))  # no gap
+        state = ("1000", "3000", "0.125000", "0.375000", "3", "0", "2")
+        self.assertEqual([m[:1] + m[2:] for m in got], [
+            ("/cuedeck/state", "idle", "0", "4000", "0.000000", "0.500000", "1", "0", "1"),
+            ("/cuedeck/state", "idle", "0", "4000", "0.000000", "0.500000", "3", "0", "1"),
+            ("/cuedeck/state", "armed") + state,
+            ("/cuedeck/state", "playing") + state,
+            ("/cuedeck/pass", "1", "3"),
+            ("/cuedeck/pass", "2", "3"),
+            ("/cuedeck/pass", "1", "1"),
+            ("/cuedeck/marker", "3", "Outro"),
+            ("/cuedeck/done", "heard", "0"),
+            ("/cuedeck/state", "idle", "3000", "4000", "0.375000", "0.500000", "1", "0", "3"),
+        ])
+
+    def test_replies_bad_input_and_a_flood_leave_the_play_whole(self):
+        port = self.serve()
+        oscsend(port, "/cuedeck/subscribe", "ii", 0, self.dump.port)
+        replies = osc_client(port, "\n".join([
+            "m /cuedeck/loops i 4", "m /cuedeck/state", "m /cuedeck/go i 9", "m /cuedeck/go f 1",
+            "m /cuedeck/loops ii 1 2", "m /cuedeck/nope", "m /cuedeck/*", "m /cuedeck/ex?t s now",
+            "x 2f6375656465636b", "x " + "00" * 65000, "m /cuedeck/next",
+            "b /cuedeck/in f 0.125 | /cuedeck/out f 0.375", "m /cuedeck/go", "m /cuedeck/in f 0",
+            "w 15"]))
+        self.assertEqual([r[1:3] + r[3:4] for r in replies], [
+            ["/cuedeck/loops", "ok", "loops = 4"],
+            ["/cuedeck/state", "ok", "the state follows"],
+            ["/cuedeck/go", "error", "there is no marker 9"],
+            ["/cuedeck/go", "error", "wrong arguments for this address"],
+            ["/cuedeck/loops", "error", "wrong arguments for this address"],
+            ["/cuedeck/nope", "error", "no such address"],
+            ["/cuedeck/*", "error", "the pattern names more than one address"],
+            ["/cuedeck/exit", "error", "wrong arguments for this address"],
+            ["", "error", "not an OSC message"],
+            ["", "error", "not an OSC message"],
+            ["/cuedeck/next", "error", "no play is under way"],
+            ["/cuedeck/in", "ok", "start = 0.12 sec"],
+            ["/cuedeck/out", "ok", "stop = 0.38 sec"],
+            ["/cuedeck/go", "ok", "playing 0.12 to 0.38 sec"],
+            ["/cuedeck/in", "error", "a play is under way: stop it first"],
+        ])
+        self.assertEqual(replies[1][4:], ["idle", "0", "4000", "0", "0.5", "4", "0", "1"])
+        # During the play: a change is refused, a flood answered, the state told.
+        self.dump.wait_for("/cuedeck/pass", "1", "4")
+        osc_client(port, "f 10000 /cuedeck/nope\nm /cuedeck/out f 0\n")
+        for mode in ("tcp", "slip"):  # both framings of OSC over TCP
+            got = osc_client(port, "x %s\nm /cuedeck/state\nw 2\n" % ("00" * 70000), mode)
+            self.assertEqual([r[2:4] for r in got[:1]], [["error", "the packet is too long"]])
+            self.assertEqual(got[1][2], "ok")
+            self.assertEqual(got[1][4], "playing")
+        self.dump.wait_for("/cuedeck/done", "heard", "0", timeout=20)
+        self.finish()
+        self.assertPlayed(stretch(1000, 3000) * 4, self.out)
+
+    def test_stop_pause_and_exit_during_a_play(self):
+        port = self.serve(fake=dict(PACED, pause="can"))
+        oscsend(port, "/cuedeck/subscribe", "ii", 0, self.dump.port)
+        replies = osc_client(port, "m /cuedeck/loops i 100\nm /cuedeck/go i 1\nw 2\n"
+                                   "m /cuedeck/pause\nw 3\n")
+        self.assertEqual(replies[2][1:4], ["/cuedeck/pause", "ok", "paused"])
+        self.dump.wait_for("/cuedeck/state", "paused")
+        wait_until(lambda: "pause 1" in self.calls(), 5, "the device was not paused")
+        oscsend(port, "/cuedeck/resume")
+        self.dump.wait_for("/cuedeck/state", "playing")
+        self.dump.wait_for("/cuedeck/pass", "3", "100")
+        oscsend(port, "/cuedeck/stop")
+        self.dump.wait_for("/cuedeck/done", "stopped", "130")
+        # Nothing lost or played twice across the pause: whole passes, then a part.
+        first = self.played(self.out)
+        self.assertTrue((stretch(0, 1000) * 100).startswith(first) and len(first) > 2 * 2400)
+        oscsend(port, "/cuedeck/go")
+        firsts = lambda: [m[2:] for m in self.dump.messages()].count(("1", "100"))  # noqa: E731
+        wait_until(lambda: firsts() == 2, 10, "a second play's first pass")
+        self.finish()  # an exit during a play stops it, and that is the last word
+        dones = lambda: [m[2:] for m in self.dump.messages()].count(("stopped", "130"))  # noqa: E731
+        wait_until(lambda: dones() == 2, 10, "the second play's end")
+        self.assertEqual(self.dump.messages()[-1][0], "/cuedeck/done")
+        second = self.played(self.out)[len(first):]
+        self.assertTrue((stretch(0, 1000) * 100).startswith(second) and second)
+
+    def test_the_menu_and_the_remote_side_by_side(self):
+        s = Session(self, "--osc", "0", self.device, "t.wav")
+        port = osc_port(s.proc)
+        s.expect("to show additional commands\n")
+        osc_client(port, "m /cuedeck/in f 0.125\nm /cuedeck/exact i 1\nw 2\n")
+        s.expect("'p' to play with current settings: 0.12 to 0.50 sec")
+        s.send("p\n")
+        s.expect("Playing...")
+        s.expect("to show additional commands\n")
+        # The end of input leaves the remote serving until it is told to exit.
+        s.proc.stdin.close()
+        self.assertEqual(osc_client(port, "m /cuedeck/state\nw 1\n")[0][2], "ok")
+        self.assertIsNone(s.proc.poll())
+        oscsend(port, "/cuedeck/exit")
+        s.proc.stdin = open(os.devnull, "wb")
+        self.assertEqual(s.finish()[0], 0)
+        self.assertPlayed(DATA[2000:])  # exact edges: to the stop frame
+
+
+if __name__ == "__main__":
+    unittest.main()
