@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cli/help.h"
+#include "control/osc_net.h"
 #include "player/player.h"
 #include "util/console_input.h"
 #include "util/fatal.h"
@@ -114,15 +115,16 @@ bool is_option(const char *arg)
 int take_osc_place_or_exit(int argc, char **argv, int i, Arguments *a)
 {
     const char *arg = argv[i];
-    if (std::strncmp(arg, "--osc=", 6) == 0) {
-        a->oscPlace = arg + 6;
-        return 1;
-    }
-    if (i + 1 >= argc)
+    bool joined = std::strncmp(arg, "--osc=", 6) == 0;
+    if (!joined && i + 1 >= argc)
         exit_with_message(stderr, 2, "cuedeck: --osc needs a port, or HOST:PORT\n%s",
                           usage_text());
-    a->oscPlace = argv[i + 1];
-    return 2;
+    a->oscPlace = joined ? arg + 6 : argv[i + 1];
+    // Said before any prompt: where it can be bound is learnt later.
+    if (osc_place_is_malformed(a->oscPlace))
+        exit_with_message(stderr, 2, "cuedeck: can't listen for OSC at %s: give a port, or "
+                                     "HOST:PORT\n", a->oscPlace);
+    return joined ? 1 : 2;
 }
 
 // --exact and -e set exact edges; --help, -h and --version answer and end

@@ -96,16 +96,26 @@ const Address *address_named(const char *path, int *matches)
     return *matches == 1 ? found : nullptr;
 }
 
+// liblo's arguments lie in its packet at 4-byte steps: an 8-byte one may
+// be misaligned for lo_arg, so each is copied out by its own type.
+template <typename T>
+T argument_at(lo_arg **argv, int i)
+{
+    T value;
+    std::memcpy(&value, argv[i], sizeof value);
+    return value;
+}
+
 // A whole number argument in the int32_t range, saturated beyond it.
 int32_t whole_at(lo_arg **argv, const char *types, int i)
 {
-    int64_t v = types[i] == LO_INT64 ? argv[i]->h : argv[i]->i;
+    int64_t v = types[i] == LO_INT64 ? argument_at<int64_t>(argv, i) : argument_at<int32_t>(argv, i);
     return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v);
 }
 
 double seconds_at(lo_arg **argv, const char *types, int i)
 {
-    return types[i] == LO_DOUBLE ? argv[i]->d : argv[i]->f;
+    return types[i] == LO_DOUBLE ? argument_at<double>(argv, i) : argument_at<float>(argv, i);
 }
 
 // The request's arguments, from a message whose shape fits its address.
@@ -220,8 +230,7 @@ void remote_listen_or_exit(const char *where)
 {
     char problem[128] = "";
     if (!osc_listen(where, problem, sizeof problem))
-        exit_with_message(stderr, osc_place_is_malformed(where) ? 2 : 1,
-                          "cuedeck: can't listen for OSC at %s: %s\n", where, problem);
+        exit_with_message(stderr, 1, "cuedeck: can't listen for OSC at %s: %s\n", where, problem);
     char place[80];
     osc_describe(place, sizeof place);
     tell("cuedeck: listening for OSC at %s (UDP and TCP)\n", place);

@@ -26,9 +26,8 @@ struct RemoteRequest {
     OscPeer from;
 };
 
-// Listens where asked ("PORT", "HOST:PORT"), or ends the process: status 2
-// for a malformed place, 1 for one that can't be bound. Says on standard
-// error where it listens.
+// Listens where asked ("PORT", "HOST:PORT"), or ends the process with
+// status 1. Says on standard error where it listens.
 void remote_listen_or_exit(const char *where);
 
 // Whether the remote listens.

@@ -28,6 +28,7 @@ class Package(CuedeckCase):
         fields = subprocess.run(["dpkg-deb", "-f", debs[0], "Depends", "Architecture"],
                                 capture_output=True, check=True).stdout.decode()
         self.assertIn("libasound2", fields)
+        self.assertIn("liblo7", fields)
         self.assertNotIn("libstdc++", fields)  # C++ without its runtime library: one less to load
         native = subprocess.run(["dpkg", "--print-architecture"], capture_output=True,
                                 check=True).stdout.decode().strip()

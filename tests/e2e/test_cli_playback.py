@@ -2,6 +2,7 @@
 
 import os
 import re
+import socket
 import struct
 
 from harness import HERE, CuedeckCase, counter_data, cue, found, model_pass, rifx, wav_bytes, PERIOD
@@ -217,6 +218,9 @@ class FailuresAndPrompt(CuedeckCase):
         with open(os.path.join(HERE, "../../CMakeLists.txt")) as f:
             version = re.search(r"project\(cuedeck VERSION (\S+)", f.read()).group(1)
         bad = "bad.wav"
+        busy = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)  # a port another program has
+        busy.bind(("127.0.0.1", 0))
+        self.addCleanup(busy.close)
         rows = [  # the file bad.wav holds, arguments, input, status, standard output, standard error
             (None, ["null", "nope.wav", 0, 0, "wx"], b"", 2,
              "The file called nope.wav cannot be found!\n", ""),
@@ -278,6 +282,14 @@ class FailuresAndPrompt(CuedeckCase):
             # No device name begins with "-".
             (None, ["-D", "hw:0", "t.wav"], b"x", 2, "", "cuedeck: unknown option '-D'\n" + USAGE),
             (None, ["-v"], b"x", 2, "", ("has", "man -l man/cuedeck.1")),
+            # The remote: where it listens, and a script's play with it on.
+            (None, ["--osc", "nope", "null"], b"", 2, "",
+             "cuedeck: can't listen for OSC at nope: give a port, or HOST:PORT\n"),
+            (None, ["null", "--osc"], b"", 2, "", ("starts", "cuedeck: --osc needs a port")),
+            (wav_bytes(frames=10), ["--osc=%d" % busy.getsockname()[1], "null", bad, 0, 0, "wx"], b"", 1,
+             "", ("ends", "in use\n")),
+            (wav_bytes(frames=10), ["--osc=0", self.device, bad, 0, 0, "wx"], b"", 0, ("has", "Playing"),
+             ("starts", "cuedeck: listening for OSC at 127.0.0.1:")),
             (wav_bytes(frames=10), ["n" * 64, bad, 0, 0, "wx"], b"", 1, "",
              "The device name is too long: at most 63 characters\n"),
             (None, ["null", "f" * 256, 0, 0, "wx"], b"", 2,
@@ -297,7 +309,7 @@ class FailuresAndPrompt(CuedeckCase):
                 self.assertEqual(r.rc, rc)
                 self.assertTrue(found(r.out, out), r.out[-300:])
                 self.assertTrue(found(r.err, err), r.err)
-        self.assertEqual(self.played(), b"")
+        self.assertEqual(len(self.played()), 2 * PERIOD)  # the one play, with the remote on
 
     def test_long_recordings_play_their_tail(self):
         # Sparse files: only the header and the last MiB (a ramp) take disk.

@@ -65,7 +65,7 @@ def listing(*markers):
 
 BROKEN = "Warning: a marker chunk of t.wav is cut short; playing without markers\n"
 
-USAGE = ("Usage: cuedeck [-e] [DEVICE [FILE [START [STOP [COMMAND [LOOPS [CLOCK]]]]]]]\n"
+USAGE = ("Usage: cuedeck [-e] [--osc PORT|HOST:PORT] [DEVICE [FILE [START [STOP [COMMAND [LOOPS [CLOCK]]]]]]]\n"
          "       cuedeck --help | -h | --version\n"
          "\n"
          "Plays a wave file (PCM of 8, 16, 24 or 32 bits, floating point, A-law or\n"
@@ -85,6 +85,10 @@ USAGE = ("Usage: cuedeck [-e] [DEVICE [FILE [START [STOP [COMMAND [LOOPS [CLOCK]
          "Options may stand anywhere among the arguments; -- ends them.\n"
          "  -e, --exact  exact edges: a play ends on its stop frame, and loops join\n"
          "               without a gap (the menu's e turns them on and off)\n"
+         "  --osc PORT, --osc HOST:PORT\n"
+         "               take OSC commands over UDP and TCP at that port (on\n"
+         "               127.0.0.1 unless HOST is given; 0.0.0.0 is every address),\n"
+         "               beside the menu; without a terminal, until /cuedeck/exit\n"
          "\n"
          "Markers, in files that have them:\n"
          "  #N       marker N, as START or STOP, or at the menu's i and o prompts\n"
@@ -103,6 +107,8 @@ USAGE = ("Usage: cuedeck [-e] [DEVICE [FILE [START [STOP [COMMAND [LOOPS [CLOCK]
          "  cuedeck d song.wav 12.5 20 px            12.5 s to 20 s once\n"
          "  cuedeck plughw:0,0 song.wav 0 0 wx 3 0   the whole file three times, no clock\n"
          "  cuedeck d song.wav '#2' '#3' px -e       marker 2 to marker 3, exactly\n"
+         "  cuedeck --osc 9000 d song.wav < /dev/null   a player a show drives: then\n"
+         "           oscsend localhost 9000 /cuedeck/go i 2\n"
          "\n"
          "During px and wx, and at the menu, Ctrl-C ends cuedeck.\n"
          "\n"
