@@ -83,6 +83,14 @@ void pcm_start_held(PcmDevice *pcm);
 // The frames the device holds not yet played; 0 where it can't tell.
 uint64_t pcm_queued_frames(const PcmDevice *pcm);
 
+// The frames written and not yet heard, by the device's delay: finer than
+// the queue through a sound server, whose plugin counts the queue in whole
+// periods. Asked only of a running stream (the pulse plugin's delay waits
+// for the server's first timing answer, which it asks for as the stream
+// is made, at the prepare before any play); else, or where the device
+// can't tell, queued.
+uint64_t pcm_unheard_frames(const PcmDevice *pcm, uint64_t queued);
+
 // How long frames take to play at the rate granted.
 int64_t pcm_ns_of(const PcmDevice *pcm, uint64_t frames);
 

@@ -282,6 +282,15 @@ uint64_t pcm_queued_frames(const PcmDevice *pcm)
     return queued_frames(pcm);
 }
 
+uint64_t pcm_unheard_frames(const PcmDevice *pcm, uint64_t queued)
+{
+    snd_pcm_sframes_t delay = 0;
+    if (snd_pcm_state(pcm->handle) != SND_PCM_STATE_RUNNING ||
+        snd_pcm_delay(pcm->handle, &delay) < 0 || delay < 0)
+        return queued;
+    return static_cast<uint64_t>(delay);
+}
+
 int64_t pcm_ns_of(const PcmDevice *pcm, uint64_t frames)
 {
     return frames_ns(pcm, static_cast<snd_pcm_uframes_t>(frames));

@@ -5,6 +5,9 @@
 
 namespace {
 
+// The shortest wait for the next pass to be heard, in ns.
+constexpr int64_t MIN_FEEDBACK_WAIT_NS = 1000000;
+
 // Starts an armed play: the device, filled, starts in one call.
 void go_if_armed(Player *p, PlayNotes *notes, const RemoteRequest &r)
 {
@@ -74,8 +77,10 @@ int64_t push_heard_feedback(Player *p, PlayNotes *notes)
 {
     if (!notes->remoteLive || notes->armed) // nothing is heard before the go
         return -1;
-    int64_t heardAt = notes->framesWritten - static_cast<int64_t>(pcm_queued_frames(p->pcm));
-    while (notes->writtenCount > 0 && notes->written[0].at <= heardAt) {
+    uint64_t unheard = pcm_unheard_frames(p->pcm, pcm_queued_frames(p->pcm));
+    int64_t heardAt = notes->framesWritten - static_cast<int64_t>(unheard);
+    // A pass begins to be heard once its first frame has left the queue.
+    while (notes->writtenCount > 0 && notes->written[0].at < heardAt) {
         const PassWritten &pass = notes->written[0];
         remote_push_pass(pass.pass, pass.passes);
         if (pass.marker > 0)
@@ -95,8 +100,11 @@ int64_t push_heard_feedback(Player *p, PlayNotes *notes)
     }
     int64_t next = h.passes > 0 ? remote_ns_to_position() : -1;
     if (notes->writtenCount > 0) {
+        // Its first frame's time from now, and 1 ms at least: a stalled
+        // device's queue does not move.
         int64_t ahead = notes->written[0].at - heardAt;
-        int64_t pass = pcm_ns_of(p->pcm, static_cast<uint64_t>(ahead));
+        int64_t pass = pcm_ns_of(p->pcm, static_cast<uint64_t>(ahead) + 1);
+        pass = pass > MIN_FEEDBACK_WAIT_NS ? pass : MIN_FEEDBACK_WAIT_NS;
         next = next < 0 || pass < next ? pass : next;
     }
     return next;

@@ -446,10 +446,18 @@ class OscDump:
         if text:
             self.lines += text.decode("latin-1").splitlines()
         out = []
+        self.stamps = {}
         for line in self.lines:
             words = shlex.split(line)
             out.append((words[1], int(words[3])) + tuple(words[4:]))
+            seconds, fraction = (int(part, 16) for part in words[0].split("."))
+            self.stamps[int(words[3])] = seconds - 2208988800 + fraction / 2 ** 32  # from NTP's era
         return out
+
+    def stamped(self, messages):
+        """When each message arrived, by the wall clock, as oscdump stamped it."""
+        self.messages()
+        return [self.stamps[m[1]] for m in messages]
 
     def wait_for(self, address, *args, timeout=10):
         """Waits for a message with that address and those first arguments."""

@@ -10,12 +10,14 @@ import re
 import shutil
 import signal
 import struct
+import subprocess
 import tempfile
+import threading
 import time
 import unittest
 
-from harness import (RUNNER, CuedeckCase, cue, Session, TtySession, counter_data, model_pass, start_sound_server,
-                     stop_sound_server, wait_until)
+from harness import (RUNNER, CuedeckCase, OscDump, cue, Session, TtySession, counter_data, model_pass, osc_port,
+                     oscsend, program, start_sound_server, stop_sound_server, wait_until)
 from texts import play_header, menu
 
 RATE = 44100
@@ -411,6 +413,55 @@ class SoundServer(CuedeckCase):
         rc, out = s.finish()
         self.assertEqual(rc, 0)
         self.assertRegex(err, r"^Warning: the playback device failed after the last sound had played: .+\n$")
+
+    def test_the_remote_is_told_each_pass_as_the_sink_plays_it(self):
+        if self.server_kind != "pulseaudio":
+            self.skipTest("one server shows the remote")
+        # Passes of 1 s ('next' is sent as the second is heard), the second
+        # stretch counting from elsewhere, so that it can't be found sooner.
+        data = counter_data(RATE, 2, 2) + counter_data(RATE, 2, 2, first=12345)
+        self.wav(rate=RATE, channels=2, data=data, before_data=cue((1, 0), (2, RATE)))
+        dump = OscDump()
+        self.addCleanup(dump.close)
+        written = []  # (wall time, capture size), as the sink writes
+        watching = threading.Event()
+
+        def watch():
+            while not watching.is_set():
+                written.append((time.time(), os.path.getsize(self.capture)))
+                time.sleep(0.001)
+        watcher = threading.Thread(target=watch)
+        watcher.start()
+        command, env = program(self, ["--exact", "--osc", "0", self.device, "t.wav"], env=self.env)
+        proc = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.PIPE, cwd=self.dir, env=env)
+        port = osc_port(proc)
+        for message in (("/cuedeck/subscribe", "ii", 0, dump.port), ("/cuedeck/loops", "i", 2),
+                        ("/cuedeck/go", "i", 1)):
+            oscsend(port, *message)
+        dump.wait_for("/cuedeck/pass", "2", "2")
+        oscsend(port, "/cuedeck/next")
+        dump.wait_for("/cuedeck/done", "heard", "0")
+        oscsend(port, "/cuedeck/exit")
+        self.assertEqual(proc.wait(timeout=10), 0)
+        proc.stderr.close()
+        watching.set()
+        watcher.join()
+        first, second = data[:len(data) // 2], data[len(data) // 2:]
+        heard = self.heard(first, first, second)
+        starts = [heard.find(first)]
+        starts += [heard.find(first, starts[0] + 1), heard.find(second, starts[0] + 1)]
+        # Each pass, and the hand-on's marker, told within one server cycle
+        # (1,024 frames) of the sink writing its first frame.
+        cycle = 1024 / RATE + 0.003
+        events = [m for m in dump.messages() if m[0] in ("/cuedeck/pass", "/cuedeck/marker")]
+        self.assertEqual([m[:1] + m[2:] for m in events], [
+            ("/cuedeck/pass", "1", "2"), ("/cuedeck/pass", "2", "2"), ("/cuedeck/pass", "1", "1"),
+            ("/cuedeck/marker", "2", "")])
+        for event, start in zip(dump.stamped(events), starts + starts[2:]):
+            sink = next(t for t, size in written if size >= self.mark + start + FRAME_BYTES)
+            self.assertLess(abs(event - sink), cycle, "told %.1f ms after the sink" % (1000 * (event - sink)))
+        self.assertHeardInOrder(first, first, second)
 
 
 class PipeWire(SoundServer):

@@ -319,6 +319,12 @@ int snd_pcm_hw_params_get_period_size(const snd_pcm_hw_params_t *, snd_pcm_ufram
 
 // A device whose buffer is always full, so no write waits longer than it
 // plays; or, paced, one that plays what it was sent at its rate.
+int snd_pcm_delay(snd_pcm_t *, snd_pcm_sframes_t *delay)
+{
+    *delay = knobs.delayMs.empty() ? 0 : static_cast<snd_pcm_sframes_t>(queued_now());
+    return 0;
+}
+
 snd_pcm_sframes_t snd_pcm_avail_update(snd_pcm_t *)
 {
     if (knobs.delayMs.empty())
