@@ -296,4 +296,5 @@ def main():
     subprocess.run(["rm", "-rf", work])
 
 
-main()
+if __name__ == "__main__":
+    main()
