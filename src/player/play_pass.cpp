@@ -362,7 +362,9 @@ PlayEnd play_selection_or_exit(Player *p, bool stoppable)
     // of the player's own is the user's gap.)
     bool gap = notes.trouble.underruns > 0 || notes.trouble.stalledNs > 0;
     PlayEnd end = notes.end == PLAY_DONE && gap ? PLAY_NOT_HEARD : notes.end;
-    if (notes.remoteLive && (stoppable || end != PLAY_DONE))
+    // An armed play that never started has no end to tell: its disarm
+    // is the state going back to idle.
+    if (notes.remoteLive && !notes.armed && (stoppable || end != PLAY_DONE))
         tell_play_done(end);
     // q or Esc during px or wx ends the run, as Ctrl-C does there.
     if (notes.keys.stop && !stoppable)

@@ -38,7 +38,9 @@ void apply_to_play(Player *p, PlayNotes *notes, const RemoteRequest &r)
 void take_remote_requests(Player *p, PlayNotes *notes)
 {
     RemoteRequest r{};
-    while (remote_peek(&r)) {
+    // Once the play stops, what follows is the menu's: a go after a stop
+    // starts the next play.
+    while (!notes->keys.stop && remote_peek(&r)) {
         Command c = r.command;
         bool playsOwn = c == COMMAND_HAND_ON || c == COMMAND_HAND_BACK || c == COMMAND_RELEASE ||
                         c == COMMAND_PAUSE || c == COMMAND_RESUME || c == COMMAND_STOP;

@@ -10,7 +10,8 @@
 // Applies the requests queued: a go that starts an armed play, the
 // hand-ons, release, pause, resume, stop and exit. A request that changes
 // the selection or the file stops an armed play and stays queued for the
-// menu; during a running play it is refused.
+// menu; during a running play it is refused. Those after a stop are left
+// to the menu.
 void take_remote_requests(Player *p, PlayNotes *notes);
 
 // A pass is written from notes->framesWritten on: told once it is heard.

@@ -429,7 +429,7 @@ class OscDump:
         self.proc = subprocess.Popen(["oscdump", "-L", str(self.port)], stdout=subprocess.PIPE,
                                      stderr=subprocess.DEVNULL)
         os.set_blocking(self.proc.stdout.fileno(), False)
-        self.lines = []
+        self.lines, self.partial = [], ""
         wait_until(self.bound, 10, "oscdump did not listen")
 
     def bound(self):
@@ -443,8 +443,10 @@ class OscDump:
     def messages(self):
         """Every message so far: (address, sequence number, the other arguments)."""
         text = self.proc.stdout.read()
-        if text:
-            self.lines += text.decode("latin-1").splitlines()
+        if text:  # whole lines only: a read may end inside one
+            self.partial += text.decode("latin-1")
+            *whole, self.partial = self.partial.split("\n")
+            self.lines += whole
         out = []
         self.stamps = {}
         for line in self.lines:
