@@ -24,6 +24,7 @@ struct Arguments {
 // file, start, stop (seconds, or "#N" for marker N), first command, loops,
 // clock. Without a file argument it asks for the file name at the terminal.
 // Ends the process with status 0 after --help, -h or --version; with status
-// 2 for another option; with status 1 on "x" or end of input at the prompt,
+// 2 for another option, and for an --osc place that is no port nor
+// HOST:PORT; with status 1 on "x" or end of input at the prompt,
 // and when the device name is too long (status 2 for a file name too long).
 void read_arguments_or_exit(int argc, char **argv, Arguments *a);
