@@ -279,15 +279,14 @@ def wake_ups_per_second(cuedeck, server, device, tone):
     print("  wake-ups a second: cuedeck looping 0.1 s with keys live %.0f, aplay %.0f" % (looped, plain))
 
 
-def main():
-    cuedeck = os.path.abspath(sys.argv[1])
+def run_on_each_server(cuedeck, measures, heading=""):
+    """Each measure on a fresh server of each kind, with a 3 s tone."""
     work = tempfile.mkdtemp(prefix="cdpt", dir="/tmp")
     tone = os.path.join(work, "tone.wav")
     subprocess.run([sys.executable, os.path.join(HERE, "../../scripts/make_tone.py"), tone, "3"], check=True)
     for title, kind, device in SERVERS:
-        print(title + ":")
-        for measure in (whole_tone, stops_and_starts, killed_mid_play, stall_cost, key_lookahead,
-                        wake_ups_per_second, last_sound_to_exit):
+        print(title + heading + ":")
+        for measure in measures:
             server = Server(kind)
             try:
                 measure(cuedeck, server, device, tone)
@@ -297,4 +296,6 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    run_on_each_server(os.path.abspath(sys.argv[1]),
+                       (whole_tone, stops_and_starts, killed_mid_play, stall_cost, key_lookahead,
+                        wake_ups_per_second, last_sound_to_exit))

@@ -9,13 +9,12 @@ import socket
 import struct
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../tests/e2e"))
-from harness import HERE, osc_port  # noqa: E402
-from paced import RUNS, SERVERS, Arrivals, Server, sound_span  # noqa: E402
+from harness import osc_port  # noqa: E402
+from paced import RUNS, Arrivals, run_on_each_server, sound_span  # noqa: E402
 
 COMMANDS = 1000
 
@@ -106,21 +105,5 @@ def command_to_reply(cuedeck, server, device, tone):
     remote.close()
 
 
-def main():
-    cuedeck = os.path.abspath(sys.argv[1])
-    work = tempfile.mkdtemp(prefix="cdpr", dir="/tmp")
-    tone = os.path.join(work, "tone.wav")
-    subprocess.run([sys.executable, os.path.join(HERE, "../../scripts/make_tone.py"), tone, "3"], check=True)
-    for title, kind, device in SERVERS:
-        print(title + ", the remote:")
-        for measure in (go_to_first_sound, command_to_reply):
-            server = Server(kind)
-            try:
-                measure(cuedeck, server, device, tone)
-            finally:
-                server.stop()
-    subprocess.run(["rm", "-rf", work])
-
-
 if __name__ == "__main__":
-    main()
+    run_on_each_server(os.path.abspath(sys.argv[1]), (go_to_first_sound, command_to_reply), ", the remote")

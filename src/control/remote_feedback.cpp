@@ -82,6 +82,20 @@ bool reachable(Subscriber *s)
     return s->used;
 }
 
+// A message to every subscriber: its sequence number, then what
+// add_arguments adds.
+template <typename AddArguments>
+void push(const char *path, AddArguments add_arguments)
+{
+    for (Subscriber &s : feedback.subscribers) {
+        if (!reachable(&s))
+            continue;
+        lo_message m = numbered(&s);
+        add_arguments(m);
+        send_message(&s.to, path, m);
+    }
+}
+
 void push_status(Subscriber *s)
 {
     lo_message m = numbered(s);
@@ -213,38 +227,26 @@ void remote_set_status(const RemoteStatus &status)
 
 void remote_push_pass(int32_t pass, int32_t passes)
 {
-    for (Subscriber &s : feedback.subscribers) {
-        if (!reachable(&s))
-            continue;
-        lo_message m = numbered(&s);
+    push("/cuedeck/pass", [&](lo_message m) {
         lo_message_add_int32(m, pass);
         lo_message_add_int32(m, passes);
-        send_message(&s.to, "/cuedeck/pass", m);
-    }
+    });
 }
 
 void remote_push_marker(int32_t number, const char *label)
 {
-    for (Subscriber &s : feedback.subscribers) {
-        if (!reachable(&s))
-            continue;
-        lo_message m = numbered(&s);
+    push("/cuedeck/marker", [&](lo_message m) {
         lo_message_add_int32(m, number);
         lo_message_add_string(m, label);
-        send_message(&s.to, "/cuedeck/marker", m);
-    }
+    });
 }
 
 void remote_push_done(const char *how, int32_t status)
 {
-    for (Subscriber &s : feedback.subscribers) {
-        if (!reachable(&s))
-            continue;
-        lo_message m = numbered(&s);
+    push("/cuedeck/done", [&](lo_message m) {
         lo_message_add_string(m, how);
         lo_message_add_int32(m, status);
-        send_message(&s.to, "/cuedeck/done", m);
-    }
+    });
 }
 
 bool remote_position_due()
