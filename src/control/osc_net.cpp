@@ -10,29 +10,18 @@
 #include <netinet/in.h>
 #include <unistd.h>
 
-namespace {
+#include "control/osc_stream.h"
 
-// SLIP's frame end and escapes.
-constexpr unsigned char SLIP_END = 0xc0;
-constexpr unsigned char SLIP_ESC = 0xdb;
-constexpr unsigned char SLIP_ESC_END = 0xdc;
-constexpr unsigned char SLIP_ESC_ESC = 0xdd;
+namespace {
 
 // The datagrams taken at one wake-up: a flood must leave the device its turn.
 constexpr int MOST_DATAGRAMS_AT_ONCE = 64;
 
-enum Framing { FRAMING_UNKNOWN, FRAMING_SIZE, FRAMING_SLIP };
-
-// One TCP connection and the frame it is reading.
+// One TCP connection and the packet it is reading.
 struct Connection {
     int fd;
     uint32_t serial;
-    Framing framing;
-    bool escaped;    // SLIP: the last byte was an escape
-    bool overlong;   // the frame under way is too long: skipped to its end
-    size_t need;     // size framing: the frame's size, once its 4 bytes came
-    size_t have;     // bytes of the frame (or of its size) read
-    unsigned char bytes[OSC_MOST_PACKET];
+    OscStream stream;
 };
 
 struct Sockets {
@@ -142,58 +131,17 @@ void take_datagrams(PacketHandler handler)
     }
 }
 
-// One byte of a SLIP stream; true when it ends a frame.
-bool slip_byte(Connection *c, unsigned char byte)
-{
-    if (byte == SLIP_END)
-        return c->have > 0 || c->overlong;
-    if (byte == SLIP_ESC && !c->escaped) {
-        c->escaped = true;
-        return false;
-    }
-    if (c->escaped)
-        byte = byte == SLIP_ESC_END ? SLIP_END : byte == SLIP_ESC_ESC ? SLIP_ESC : byte;
-    c->escaped = false;
-    if (c->have < OSC_MOST_PACKET)
-        c->bytes[c->have++] = byte;
-    else
-        c->overlong = true;
-    return false;
-}
-
-// One byte of a size-framed stream; true when it ends a frame.
-bool sized_byte(Connection *c, unsigned char byte)
-{
-    if (c->need == 0 && c->have < 4) {
-        c->bytes[c->have++] = byte;
-        if (c->have < 4)
-            return false;
-        c->need = (size_t{c->bytes[0]} << 24) | (size_t{c->bytes[1]} << 16) |
-                  (size_t{c->bytes[2]} << 8) | size_t{c->bytes[3]};
-        c->have = 0;
-        c->overlong = c->need > OSC_MOST_PACKET;
-        return c->need == 0;
-    }
-    if (!c->overlong)
-        c->bytes[c->have] = byte;
-    c->have += 1;
-    return c->have == c->need;
-}
-
-void hand_on_frame(int slot, PacketHandler handler)
+void hand_on_packet(int slot, PacketHandler handler)
 {
     Connection *c = sockets.connections[slot];
     OscPeer from{};
     from.connection = slot;
     from.serial = c->serial;
-    // An overlong frame is handed on as one byte too many: refused by size.
-    handler(&from, c->bytes, c->overlong ? OSC_MOST_PACKET + 1 : c->have);
+    // An overlong packet is handed on as one byte too many: refused by size.
+    handler(&from, c->stream.bytes, c->stream.overlong ? OSC_MOST_PACKET + 1 : c->stream.have);
     c = sockets.connections[slot]; // a reply that failed closes it
-    if (c != nullptr) {
-        c->have = 0;
-        c->need = 0;
-        c->overlong = false;
-    }
+    if (c != nullptr)
+        osc_stream_packet_taken(&c->stream);
 }
 
 void take_stream(int slot, PacketHandler handler)
@@ -206,46 +154,18 @@ void take_stream(int slot, PacketHandler handler)
         return;
     }
     for (ssize_t i = 0; i < got && sockets.connections[slot] == c; ++i) {
-        if (c->framing == FRAMING_UNKNOWN)
-            c->framing = bytes[i] == SLIP_END ? FRAMING_SLIP : FRAMING_SIZE;
-        bool ends = c->framing == FRAMING_SLIP ? slip_byte(c, bytes[i]) : sized_byte(c, bytes[i]);
-        if (ends)
-            hand_on_frame(slot, handler);
+        if (osc_stream_byte(&c->stream, bytes[i]))
+            hand_on_packet(slot, handler);
     }
-}
-
-// A packet SLIP-encoded into out (room for twice its size and two ends).
-size_t slip_encode(const unsigned char *packet, size_t size, unsigned char *out)
-{
-    size_t n = 0;
-    out[n++] = SLIP_END;
-    for (size_t i = 0; i < size; ++i) {
-        unsigned char b = packet[i];
-        if (b == SLIP_END || b == SLIP_ESC) {
-            out[n++] = SLIP_ESC;
-            b = b == SLIP_END ? SLIP_ESC_END : SLIP_ESC_ESC;
-        }
-        out[n++] = b;
-    }
-    out[n++] = SLIP_END;
-    return n;
 }
 
 void send_on_connection(int slot, const void *packet, size_t size)
 {
-    static unsigned char framed[2 * OSC_MOST_PACKET + 8];
+    static unsigned char framed[OSC_MOST_FRAMED];
     Connection *c = sockets.connections[slot];
-    size_t n = 0;
     if (size > OSC_MOST_PACKET)
         return;
-    if (c->framing == FRAMING_SLIP) {
-        n = slip_encode(static_cast<const unsigned char *>(packet), size, framed);
-    } else {
-        uint32_t big = htonl(static_cast<uint32_t>(size));
-        std::memcpy(framed, &big, 4);
-        std::memcpy(framed + 4, packet, size);
-        n = size + 4;
-    }
+    size_t n = osc_stream_frame(&c->stream, static_cast<const unsigned char *>(packet), size, framed);
     ssize_t sent = send(c->fd, framed, n, MSG_DONTWAIT | MSG_NOSIGNAL);
     if (sent != static_cast<ssize_t>(n))
         close_connection(slot);

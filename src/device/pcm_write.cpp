@@ -33,11 +33,6 @@ constexpr int HELD_CALL_MS = 50;
 
 constexpr char WRITE_FAILED[] = "Unable to write to the playback device: %s\n";
 
-int64_t now_ns()
-{
-    return monotonic_ns();
-}
-
 // What a stopped play left queued is dropped by whichever thread claims
 // it first: the helper, right after a control call that a stalled device
 // held up (else that call, a start say, would let the device play the
@@ -140,24 +135,6 @@ int started_if_prepared(PcmDevice *pcm)
     return call_result(pcm);
 }
 
-// How long frames take to play at the rate granted.
-int64_t frames_ns(const PcmDevice *pcm, snd_pcm_uframes_t frames)
-{
-    return pcm->rate == 0 ? 0 : int64_t{1000000000} * static_cast<int64_t>(frames) / pcm->rate;
-}
-
-// The frames in the device's buffer not yet played; 0 where it can't tell
-// (stopped, say). Taken from the free room, which no device waits to tell:
-// a delay query may wait for a stalled server (the pulse plugin's does),
-// and Ctrl-C can't end it.
-snd_pcm_uframes_t queued_frames(const PcmDevice *pcm)
-{
-    snd_pcm_sframes_t room = snd_pcm_avail_update(pcm->handle);
-    if (room < 0 || static_cast<snd_pcm_uframes_t>(room) >= pcm->bufferFrames)
-        return 0;
-    return pcm->bufferFrames - static_cast<snd_pcm_uframes_t>(room);
-}
-
 // How long the audio in the device's buffer will play, from now.
 int64_t queued_ns(const PcmDevice *pcm)
 {
@@ -220,15 +197,15 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, unsigned char *buffer, uint
     int failuresInARow = 0;
     while (pcm->abortRequested == 0 && frames > 0) {
         int64_t queuedNs = queued_ns(pcm);
-        int64_t startNs = now_ns();
+        int64_t startNs = monotonic_ns();
         snd_pcm_sframes_t written = snd_pcm_writei(pcm->handle, buffer, frames);
         // An abort ends a waiting write (it returns -EINTR, or the frames it
         // took): that means stop, not a failure to recover from.
         if (pcm->abortRequested != 0) {
-            note_stall_at_stop(pcm, now_ns() - startNs, frames);
+            note_stall_at_stop(pcm, monotonic_ns() - startNs, frames);
             break;
         }
-        int64_t endNs = now_ns();
+        int64_t endNs = monotonic_ns();
         paused = paused_since_last_look(pcm) || paused;
         if (!paused)
             note_stall(endNs - startNs, queuedNs, trouble);
@@ -259,11 +236,6 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, unsigned char *buffer, uint
     return pcm->abortRequested != 0 ? WRITE_STOPPED : WRITE_DONE;
 }
 
-uint64_t pcm_buffer_frames(const PcmDevice *pcm)
-{
-    return pcm->bufferFrames;
-}
-
 void pcm_hold_start(PcmDevice *pcm)
 {
     pcm->holdStart = true;
@@ -275,25 +247,6 @@ void pcm_start_held(PcmDevice *pcm)
     // Nothing written yet: the first write starts it, as usual.
     if (queued_frames(pcm) > 0)
         alsa_ok_or_exit(started_if_prepared(pcm), WRITE_FAILED);
-}
-
-uint64_t pcm_queued_frames(const PcmDevice *pcm)
-{
-    return queued_frames(pcm);
-}
-
-uint64_t pcm_unheard_frames(const PcmDevice *pcm, uint64_t queued)
-{
-    snd_pcm_sframes_t delay = 0;
-    if (snd_pcm_state(pcm->handle) != SND_PCM_STATE_RUNNING ||
-        snd_pcm_delay(pcm->handle, &delay) < 0 || delay < 0)
-        return queued;
-    return static_cast<uint64_t>(delay);
-}
-
-int64_t pcm_ns_of(const PcmDevice *pcm, uint64_t frames)
-{
-    return frames_ns(pcm, static_cast<snd_pcm_uframes_t>(frames));
 }
 
 bool pcm_stopping(const PcmDevice *pcm)
@@ -349,7 +302,7 @@ void pcm_drain_and_close_or_exit(PcmDevice *pcm)
     // What is still queued is part of the play: a drain that fails lost it,
     // unless all of it had had the time to play.
     if (rc < 0 &&
-        now_ns() - pcm->lastWriteNs <= frames_ns(pcm, pcm->bufferFrames) + SERVER_SLACK_NS)
+        monotonic_ns() - pcm->lastWriteNs <= frames_ns(pcm, pcm->bufferFrames) + SERVER_SLACK_NS)
         alsa_ok_or_exit(rc, WRITE_FAILED);
     if (rc < 0)
         warn("the playback device failed after the last sound had played: %s\n", snd_strerror(rc));

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "control/wait.h"
 #include "player/interrupt.h"
 #include "player/play_keys.h"
 #include "player/play_notes.h"
 #include "player/play_remote.h"
+#include "player/play_wait.h"
 #include "player/seconds.h"
 #include "util/fatal.h"
 #include "util/keys.h"
@@ -75,114 +75,6 @@ struct Period {
     uint32_t filled;
     int64_t clockPos; // the file position of its first frame
 };
-
-// Shows the clock: the file position of the period last written. At a
-// terminal whose keys are live, the line also says what the keys will do,
-// once they have said anything.
-void show_clock(const Player *p, PlayNotes *notes)
-{
-    notes->keys.changed = false;
-    if (p->showClock == 0)
-        return;
-    // Positions lie within the data, so they fit an int32_t.
-    std::printf("\rclock = %.2f sec",
-                frames_to_seconds(static_cast<int32_t>(notes->clockPos), p->wave.rate));
-    char said[MARKER_LABEL_SIZE + 32] = "";
-    if (notes->keysLive && isatty(STDOUT_FILENO) != 0)
-        describe_keys(p, &notes->keys, said, sizeof said);
-    if (said[0] != '\0' || notes->keysShown)
-        std::printf("%s%s\033[K", said[0] != '\0' ? "  " : "", said); // and the rest of the line cleared
-    notes->keysShown = said[0] != '\0';
-    std::fflush(stdout);
-}
-
-// Reads the keys typed since the last look, and the remote's requests; q,
-// Esc and a remote stop end the play.
-void take_keys(Player *p, PlayNotes *notes)
-{
-    if (notes->keysLive)
-        read_play_keys(p, &notes->keys);
-    if (notes->remoteLive)
-        take_remote_requests(p, notes);
-    if (notes->keys.stop)
-        notes->end = PLAY_STOPPED;
-    if (notes->keys.changed) {
-        show_clock(p, notes);
-        tell_play_state(p, notes);
-    }
-}
-
-// The shorter of two waits, in ns; a negative one is no wait.
-int64_t sooner(int64_t a, int64_t b)
-{
-    return a < 0 || (b >= 0 && b < a) ? b : a;
-}
-
-// With keys live: waits, reading keys, until the device holds at most
-// frames not yet played. False when the play was stopped meanwhile
-// (Ctrl-C, q).
-bool wait_until_queued_at_most(Player *p, PlayNotes *notes, uint64_t frames)
-{
-    for (;;) {
-        take_keys(p, notes);
-        if (notes->end == PLAY_STOPPED || pcm_stopping(p->pcm))
-            return false;
-        int64_t feedbackNs = push_heard_feedback(p, notes);
-        uint64_t queued = pcm_queued_frames(p->pcm);
-        if (queued <= frames)
-            return true;
-        wait_for_input(notes->keysLive ? STDIN_FILENO : -1,
-                       sooner(pcm_ns_of(p->pcm, queued - frames), feedbackNs));
-    }
-}
-
-// Space: the device holds its place where it can; elsewhere it plays what
-// it holds and then rests, so that the play goes on from the next frame
-// either way: nothing lost, nothing played twice. Waits for Space again,
-// reading keys. False when the play was stopped meanwhile.
-bool pause_while_asked(Player *p, PlayNotes *notes)
-{
-    bool held = pcm_pause(p->pcm, true);
-    if (!held && !wait_until_queued_at_most(p, notes, 0))
-        return false;
-    if (!held && notes->keys.paused)
-        pcm_rest(p->pcm);
-    while (notes->keys.paused && notes->end != PLAY_STOPPED && !pcm_stopping(p->pcm)) {
-        wait_for_input(notes->keysLive ? STDIN_FILENO : -1, push_heard_feedback(p, notes));
-        take_keys(p, notes);
-    }
-    if (held)
-        pcm_pause(p->pcm, false);
-    return notes->end != PLAY_STOPPED && !pcm_stopping(p->pcm);
-}
-
-// An armed play, once the device holds its first audio: says so, and
-// waits for the go. False when the play was stopped instead.
-bool ready_until_go(Player *p, PlayNotes *notes)
-{
-    if (!notes->armed)
-        return true;
-    remote_reply(&p->armRequest, true, "armed");
-    tell_play_state(p, notes);
-    while (notes->armed && notes->end != PLAY_STOPPED && !pcm_stopping(p->pcm)) {
-        wait_for_input(notes->keysLive ? STDIN_FILENO : -1, -1);
-        take_keys(p, notes);
-    }
-    return notes->end != PLAY_STOPPED && !pcm_stopping(p->pcm);
-}
-
-// With the remote on, a write must not block its wait: waits, serving it,
-// for room for frames (for the go, where an armed play filled the device).
-// False when the play was stopped meanwhile.
-bool room_for(Player *p, PlayNotes *notes, uint32_t frames)
-{
-    if (!notes->remoteLive)
-        return true;
-    uint64_t buffer = pcm_buffer_frames(p->pcm);
-    if (pcm_queued_frames(p->pcm) + frames > buffer && !ready_until_go(p, notes))
-        return false;
-    return wait_until_queued_at_most(p, notes, buffer > frames ? buffer - frames : 0);
-}
 
 // Writes the period and shows the clock. A period the play's end leaves
 // part filled is filled up with silence, or, with exact edges, written as
