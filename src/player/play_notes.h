@@ -6,6 +6,7 @@
 
 #include "player/play_keys.h"
 #include "player/play_pass.h"
+#include "util/regular_file.h"
 
 // A pass written to the device, told to the remote once it is heard.
 struct PassWritten {
@@ -32,6 +33,7 @@ struct PlayNotes {
     // The remote's part.
     bool remoteLive;    // the remote is on: its requests are taken during the play
     bool armed;         // the device is being filled, not started: a go starts it
+    FileStamp armedFile; // ... from the file as it was then
     int32_t handOnMarker; // the marker of a hand-on, for its pass
     PassWritten written[MOST_PASSES_QUEUED]; // passes written, not yet heard, in order
     int writtenCount;

@@ -237,6 +237,7 @@ PlayEnd play_selection_or_exit(Player *p, bool stoppable)
     notes.remoteLive = remote_on();
     notes.armed = p->armAsked;
     p->armAsked = false;
+    notes.armedFile = file_stamp(p->fileName);
     if (notes.armed)
         pcm_hold_start(p->pcm); // "armed" is told once the device is filled
     else

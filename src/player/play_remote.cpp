@@ -2,6 +2,7 @@
 
 #include "player/remote_menu.h"
 #include "player/seconds.h"
+#include "util/regular_file.h"
 
 namespace {
 
@@ -44,8 +45,11 @@ void take_remote_requests(Player *p, PlayNotes *notes)
         Command c = r.command;
         bool playsOwn = c == COMMAND_HAND_ON || c == COMMAND_HAND_BACK || c == COMMAND_RELEASE ||
                         c == COMMAND_PAUSE || c == COMMAND_RESUME || c == COMMAND_STOP;
-        if (!playsOwn && c != COMMAND_PLAY && c != COMMAND_EXIT && notes->armed) {
-            notes->keys.stop = true; // disarmed: the menu applies the request
+        // A change disarms, and so does a go to a file changed since the
+        // arm: the menu applies the request, the file checked again.
+        bool changed = c != COMMAND_PLAY || !same_stamp(notes->armedFile, file_stamp(p->fileName));
+        if (!playsOwn && c != COMMAND_EXIT && notes->armed && changed) {
+            notes->keys.stop = true;
             return;
         }
         remote_next(&r);

@@ -28,3 +28,19 @@ std::FILE *open_regular_file(const char *path, OpenFailure *failure)
         close(fd);
     return f;
 }
+
+FileStamp file_stamp(const char *path)
+{
+    struct stat st {};
+    if (stat(path, &st) != 0)
+        return FileStamp{0, 0, 0, 0};
+    return FileStamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                     static_cast<int64_t>(st.st_size),
+                     int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+bool same_stamp(const FileStamp &a, const FileStamp &b)
+{
+    return a.device == b.device && a.inode == b.inode && a.size == b.size &&
+           a.writtenNs == b.writtenNs;
+}

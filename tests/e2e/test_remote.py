@@ -75,6 +75,20 @@ class Remote(CuedeckCase):
             ("/cuedeck/state", "idle", "3000", "4000", "0.375000", "0.500000", "1", "0", "3"),
         ])
 
+    def test_a_file_changed_after_the_arm_disarms_it(self):
+        port = self.serve()
+        oscsend(port, "/cuedeck/subscribe", "ii", 0, self.dump.port)
+        self.assertEqual(osc_client(port, "m /cuedeck/arm\nw 1\n")[0][3], "armed")
+        new = counter_data(4000, 1, 2, first=777)
+        self.wav(rate=8000, data=new)  # rewritten in place
+        self.assertEqual(osc_client(port, "m /cuedeck/go\nw 1\n")[0][2:4], ["ok", "playing 0.00 to 0.50 sec"])
+        self.dump.wait_for("/cuedeck/done", "heard")
+        self.finish()
+        # The fill from the old file was dropped before the stream started.
+        self.assertEqual(self.calls().count("\ndrop\n"), 1)
+        self.assertLess(self.calls().index("\ndrop\n"), self.calls().index("\nstart\n"))
+        self.assertTrue(self.played(self.out).endswith(model_pass(new, 2, 0, 4000, period=400)))
+
     def test_replies_bad_input_and_a_flood_leave_the_play_whole(self):
         port = self.serve()
         oscsend(port, "/cuedeck/subscribe", "ii", 0, self.dump.port)
@@ -116,7 +130,7 @@ class Remote(CuedeckCase):
 
     def test_disarm_pause_release_stop_and_exit(self):
         port = self.serve(fake=dict(PACED, pause="can"))
-        oscsend(port, "/cuedeck/subscribe", "ii", 0, self.dump.port)
+        oscsend(port, "/cuedeck/subscribe", "ii", 50, self.dump.port)  # and 50 positions a second
         # A change while armed disarms: the filled audio is dropped.
         replies = osc_client(port, "m /cuedeck/arm i 1\nw 1\nm /cuedeck/loops i 100\nw 2\n")
         self.assertEqual([r[1:4] for r in replies], [["/cuedeck/arm", "ok", "armed"],
@@ -152,6 +166,12 @@ class Remote(CuedeckCase):
         self.assertEqual([m[1] for m in got], list(range(1, len(got) + 1)))
         self.assertIn(("/cuedeck/state", "idle", "0", "1000", "0.000000", "0.125000", "100", "0", "1"),
                       [m[:1] + m[2:] for m in got])
+        # Positions: the frame heard, within the pass, and the seconds left,
+        # which shrink as a play goes on.
+        positions = [(int(m[2]), float(m[3])) for m in got if m[0] == "/cuedeck/position"]
+        self.assertGreater(len(positions), 10)
+        self.assertTrue(all(0 <= frame <= 1200 and left <= 100 * 0.15 for frame, left in positions))
+        self.assertLess(positions[5][1], positions[0][1])
 
     def test_the_menu_and_the_remote_side_by_side(self):
         s = Session(self, "--osc", "0", self.device, "t.wav")
