@@ -89,6 +89,15 @@ class Remote(CuedeckCase):
         self.assertLess(self.calls().index("\ndrop\n"), self.calls().index("\nstart\n"))
         self.assertTrue(self.played(self.out).endswith(model_pass(new, 2, 0, 4000, period=400)))
 
+    def test_a_device_lost_mid_play_is_the_last_word(self):
+        port = self.serve(fake=dict(PACED, writes="6+=ENODEV"))
+        oscsend(port, "/cuedeck/subscribe", "ii", 0, self.dump.port)
+        oscsend(port, "/cuedeck/go")
+        self.dump.wait_for("/cuedeck/done", "device error", "1")
+        self.assertEqual(self.proc.wait(timeout=10), 1)
+        self.assertEqual(self.dump.messages()[-1][0], "/cuedeck/done")
+        self.proc.stderr.close()
+
     def test_replies_bad_input_and_a_flood_leave_the_play_whole(self):
         port = self.serve()
         oscsend(port, "/cuedeck/subscribe", "ii", 0, self.dump.port)
