@@ -2,6 +2,7 @@
 paced device double (8 kHz, 400-frame periods, a 1,600-frame buffer)."""
 
 import os
+import socket
 import subprocess
 import unittest
 
@@ -39,6 +40,10 @@ class Remote(CuedeckCase):
         oscsend(self.port, "/cuedeck/exit")
         self.assertEqual(self.proc.wait(timeout=10), 0)
         self.proc.stderr.close()
+
+    def cpu_ticks(self):
+        with open("/proc/%d/stat" % self.proc.pid) as f:
+            return sum(int(t) for t in f.read().rsplit(")", 1)[1].split()[11:13])
 
     def calls(self):
         with open(self.log) as f:
@@ -103,10 +108,10 @@ class Remote(CuedeckCase):
         oscsend(port, "/cuedeck/subscribe", "ii", 0, self.dump.port)
         replies = osc_client(port, "\n".join([
             "m /cuedeck/loops i 4", "m /cuedeck/state", "m /cuedeck/go i 9", "m /cuedeck/go f 1",
-            "m /cuedeck/loops ii 1 2", "m /cuedeck/nope", "m /cuedeck/*", "m /cuedeck/ex?t s now",
+            "m /cuedeck/loops ii 1 2", "m /cuedeck/nope", "m /cuedeck/" + "x" * 70, "m /cuedeck/*", "m /cuedeck/ex?t s now",
             "x 2f6375656465636b", "x " + "00" * 65000, "m /cuedeck/next",
             "b /cuedeck/in f 0.125 | /cuedeck/out f 0.375", "m /cuedeck/go", "m /cuedeck/in f 0",
-            "w 15"]))
+            "w 16"]))
         self.assertEqual([r[1:3] + r[3:4] for r in replies], [
             ["/cuedeck/loops", "ok", "loops = 4"],
             ["/cuedeck/state", "ok", "the state follows"],
@@ -114,6 +119,7 @@ class Remote(CuedeckCase):
             ["/cuedeck/go", "error", "wrong arguments for this address"],
             ["/cuedeck/loops", "error", "wrong arguments for this address"],
             ["/cuedeck/nope", "error", "no such address"],
+            ["/cuedeck/" + "x" * 54, "error", "no such address"],  # as far as 63 bytes go
             ["/cuedeck/*", "error", "the pattern names more than one address"],
             ["/cuedeck/exit", "error", "wrong arguments for this address"],
             ["", "error", "not an OSC message"],
@@ -129,13 +135,25 @@ class Remote(CuedeckCase):
         self.dump.wait_for("/cuedeck/pass", "1", "4")
         osc_client(port, "f 10000 /cuedeck/nope\nm /cuedeck/out f 0\n")
         for mode in ("tcp", "slip"):  # both framings of OSC over TCP
-            got = osc_client(port, "x %s\nm /cuedeck/state\nw 2\n" % ("00" * 70000), mode)
+            got = osc_client(port, "x %s\nm /cuedeck/state\nw 2\n" % ("00" * 65537), mode)
             self.assertEqual([r[2:4] for r in got[:1]], [["error", "the packet is too long"]])
             self.assertEqual(got[1][2], "ok")
             self.assertEqual(got[1][4], "playing")
         self.dump.wait_for("/cuedeck/done", "heard", "0", timeout=20)
+        # A subscriber on a connection, beside the one over UDP, until it
+        # unsubscribes; SLIP's escapes (192 is its frame end) read back.
+        got = osc_client(port, "m /cuedeck/subscribe i 0\nw 2\nm /cuedeck/unsubscribe\n"
+                               "m /cuedeck/loops i 49372\nm /cuedeck/state\nw 5\n", "slip")
+        self.assertEqual([r[0] for r in got], ["/cuedeck/reply", "/cuedeck/state"] + ["/cuedeck/reply"] * 3)
+        self.assertEqual([r[3] for r in got[2:4]], ["unsubscribed", "loops = 49372"])
+        self.dump.wait_for("/cuedeck/state", "idle", "1000", "3000", "0.125000", "0.375000", "49372")
+        # A place taken again at once: the last connection was closed here.
+        held = socket.create_connection(("127.0.0.1", port))
         self.finish()
+        held.close()
         self.assertPlayed(stretch(1000, 3000) * 4, self.out)
+        self.assertEqual(self.serve("--osc", str(port)), port)
+        self.finish()
 
     def test_disarm_pause_release_stop_and_exit(self):
         port = self.serve(fake=dict(PACED, pause="can"))
@@ -154,6 +172,9 @@ class Remote(CuedeckCase):
         oscsend(port, "/cuedeck/resume")
         self.dump.wait_for("/cuedeck/state", "playing")
         self.dump.wait_for("/cuedeck/pass", "3", "100")
+        busy = self.cpu_ticks()
+        self.dump.wait_for("/cuedeck/pass", "6", "100")
+        self.assertLess(self.cpu_ticks() - busy, 10, "the play spun while it waited")
         oscsend(port, "/cuedeck/release")
         self.dump.wait_for("/cuedeck/done", "heard", "0")
         # Whole passes, nothing lost or played twice across the pause.
