@@ -126,8 +126,9 @@ void take_datagrams(PacketHandler handler)
         if (got < 0)
             return;
         // A datagram longer than the buffer arrives cut: its size tells.
-        handler(&from, packet, static_cast<size_t>(got) <= sizeof packet ? static_cast<size_t>(got)
-                                                                        : sizeof packet + 1);
+        handler(&from, packet,
+                static_cast<size_t>(got) <= sizeof packet ? static_cast<size_t>(got)
+                                                          : sizeof packet + 1);
     }
 }
 
@@ -165,7 +166,8 @@ void send_on_connection(int slot, const void *packet, size_t size)
     Connection *c = sockets.connections[slot];
     if (size > OSC_MOST_PACKET)
         return;
-    size_t n = osc_stream_frame(&c->stream, static_cast<const unsigned char *>(packet), size, framed);
+    size_t n =
+        osc_stream_frame(&c->stream, static_cast<const unsigned char *>(packet), size, framed);
     ssize_t sent = send(c->fd, framed, n, MSG_DONTWAIT | MSG_NOSIGNAL);
     if (sent != static_cast<ssize_t>(n))
         close_connection(slot);

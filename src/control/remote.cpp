@@ -109,7 +109,8 @@ T argument_at(lo_arg **argv, int i)
 // A whole number argument in the int32_t range, saturated beyond it.
 int32_t whole_at(lo_arg **argv, const char *types, int i)
 {
-    int64_t v = types[i] == LO_INT64 ? argument_at<int64_t>(argv, i) : argument_at<int32_t>(argv, i);
+    int64_t v =
+        types[i] == LO_INT64 ? argument_at<int64_t>(argv, i) : argument_at<int32_t>(argv, i);
     return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v);
 }
 
@@ -172,7 +173,8 @@ void take_message(const OscPeer *from, unsigned char *data, size_t size)
     int matches = 0;
     const Address *a = address_named(path, &matches);
     if (a == nullptr)
-        refuse(from, path, matches == 0 ? "no such address" : "the pattern names more than one address");
+        refuse(from, path,
+               matches == 0 ? "no such address" : "the pattern names more than one address");
     else if (!shape_fits(*a, lo_message_get_types(m)))
         refuse(from, a->address, "wrong arguments for this address");
     else {
@@ -201,8 +203,8 @@ void take_element(const OscPeer *from, unsigned char *data, size_t size, int dep
         return;
     }
     if (depth >= MOST_BUNDLE_DEPTH || size < HEADER) {
-        refuse(from, "#bundle", depth >= MOST_BUNDLE_DEPTH ? "bundles nested too deep"
-                                                           : "not an OSC bundle");
+        refuse(from, "#bundle",
+               depth >= MOST_BUNDLE_DEPTH ? "bundles nested too deep" : "not an OSC bundle");
         return;
     }
     for (size_t at = HEADER; at < size;) {

@@ -19,9 +19,9 @@ struct RemoteRequest {
     int32_t marker;      // a marker's number (from 1), or 0 for none
     bool hasSeconds;     // seconds[0] (and, for a go or an arm, seconds[1]) were given
     double seconds[2];
-    int32_t whole;  // loops, exact, a subscriber's position messages per second
-    int32_t second; // a second whole number: the subscriber's port
-    const char *refusal; // why the message is refused, or nullptr
+    int32_t whole;           // loops, exact, a subscriber's position messages per second
+    int32_t second;          // a second whole number: the subscriber's port
+    const char *refusal;     // why the message is refused, or nullptr
     char refusedAddress[64]; // ... its address, as far as it goes, where none of the table's
     OscPeer from;
 };

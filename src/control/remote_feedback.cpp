@@ -122,7 +122,8 @@ bool same_peer(const OscPeer &a, const OscPeer &b)
 {
     if (a.connection >= 0 || b.connection >= 0)
         return a.connection == b.connection && a.serial == b.serial;
-    return a.addressSize == b.addressSize && std::memcmp(&a.address, &b.address, a.addressSize) == 0;
+    return a.addressSize == b.addressSize &&
+           std::memcmp(&a.address, &b.address, a.addressSize) == 0;
 }
 
 Subscriber *subscriber_for(const OscPeer &to, bool make)
@@ -215,8 +216,8 @@ void remote_set_status(const RemoteStatus &status)
 {
     const RemoteStatus &was = feedback.status;
     bool same = feedback.statusSet && was.state == status.state && was.start == status.start &&
-                was.stop == status.stop && was.loops == status.loops &&
-                was.exact == status.exact && was.marker == status.marker;
+                was.stop == status.stop && was.loops == status.loops && was.exact == status.exact &&
+                was.marker == status.marker;
     feedback.status = status;
     feedback.statusSet = true;
     for (Subscriber &s : feedback.subscribers) {

@@ -43,7 +43,8 @@ void wake_the_wait()
 void wait_for_input(int fd, int64_t ns)
 {
     // The wake pipe, fd, and the remote's sockets and connections.
-    struct pollfd watched[2 + 2 + OSC_MOST_CONNECTIONS] = {{wakePipe[0], POLLIN, 0}, {fd, POLLIN, 0}};
+    struct pollfd watched[2 + 2 + OSC_MOST_CONNECTIONS] = {{wakePipe[0], POLLIN, 0},
+                                                           {fd, POLLIN, 0}};
     int remoteCount = remote_fill_poll(watched + 2, 2 + OSC_MOST_CONNECTIONS);
     struct timespec timeout = {static_cast<time_t>(ns / 1000000000),
                                static_cast<long>(ns % 1000000000)};

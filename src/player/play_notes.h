@@ -10,12 +10,12 @@
 
 // A pass written to the device, told to the remote once it is heard.
 struct PassWritten {
-    int64_t at;      // the play's write count at its first frame
-    int32_t from;    // its frames in the file
+    int64_t at;   // the play's write count at its first frame
+    int32_t from; // its frames in the file
     int32_t to;
-    int32_t pass;    // from 1
-    int32_t passes;  // of this many
-    int32_t marker;  // a hand-on's marker (from 1), or 0
+    int32_t pass;   // from 1
+    int32_t passes; // of this many
+    int32_t marker; // a hand-on's marker (from 1), or 0
 };
 
 // The passes a play can have queued in the device at once, and more.
@@ -31,9 +31,9 @@ struct PlayNotes {
     int64_t clockPos;      // the file position of the last period written
     int64_t framesWritten; // to the device, in this play
     // The remote's part.
-    bool remoteLive;    // the remote is on: its requests are taken during the play
-    bool armed;         // the device is being filled, not started: a go starts it
-    FileStamp armedFile; // ... from the file as it was then
+    bool remoteLive;      // the remote is on: its requests are taken during the play
+    bool armed;           // the device is being filled, not started: a go starts it
+    FileStamp armedFile;  // ... from the file as it was then
     int32_t handOnMarker; // the marker of a hand-on, for its pass
     PassWritten written[MOST_PASSES_QUEUED]; // passes written, not yet heard, in order
     int writtenCount;

@@ -101,8 +101,7 @@ int64_t push_heard_feedback(Player *p, PlayNotes *notes)
         int64_t at = h.from + (heardAt - h.at);
         at = at < h.to ? at : h.to;
         int64_t left = (h.to - at) + int64_t{h.passes - h.pass} * (h.to - h.from);
-        remote_push_position(static_cast<int32_t>(at),
-                             static_cast<double>(left) / p->wave.rate);
+        remote_push_position(static_cast<int32_t>(at), static_cast<double>(left) / p->wave.rate);
     }
     int64_t next = h.passes > 0 ? remote_ns_to_position() : -1;
     if (notes->writtenCount > 0) {
@@ -118,9 +117,7 @@ int64_t push_heard_feedback(Player *p, PlayNotes *notes)
 
 void tell_play_state(const Player *p, const PlayNotes *notes)
 {
-    tell_remote_state(p, notes->armed         ? "armed"
-                         : notes->keys.paused ? "paused"
-                                              : "playing");
+    tell_remote_state(p, notes->armed ? "armed" : notes->keys.paused ? "paused" : "playing");
 }
 
 void tell_play_done(PlayEnd end)

@@ -32,7 +32,8 @@ void show_clock(const Player *p, PlayNotes *notes)
     if (notes->keysLive && isatty(STDOUT_FILENO) != 0)
         describe_keys(p, &notes->keys, said, sizeof said);
     if (said[0] != '\0' || notes->keysShown)
-        std::printf("%s%s\033[K", said[0] != '\0' ? "  " : "", said); // and the rest of the line cleared
+        std::printf("%s%s\033[K", said[0] != '\0' ? "  " : "",
+                    said); // and the rest of the line cleared
     notes->keysShown = said[0] != '\0';
     std::fflush(stdout);
 }

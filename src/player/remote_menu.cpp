@@ -54,8 +54,9 @@ bool selection_for_play(Player *p, const RemoteRequest &r)
         requested_frame(p, r, 1, false, &s.stop);
     }
     if (s.start >= s.stop) {
-        remote_reply(&r, false, "%s", s.start == s.stop ? "start and stop are the same"
-                                                          : "start is later than stop");
+        remote_reply(&r, false, "%s",
+                     s.start == s.stop ? "start and stop are the same"
+                                       : "start is later than stop");
         return false;
     }
     p->selection = s;
