@@ -207,10 +207,11 @@ class Remote(CuedeckCase):
         s = Session(self, "--osc", "0", self.device, "t.wav")
         port = osc_port(s.proc)
         s.expect("to show additional commands\n")
+        s.send("\n")  # a line with no word: the remote is still served
         osc_client(port, "m /cuedeck/in f 0.125\nm /cuedeck/exact i 1\nw 2\n")
         s.expect("'p' to play with current settings: 0.12 to 0.50 sec")
-        s.send("p\n")
-        s.expect("Playing...")
+        s.send("l 3 p\n")  # words and a number on one line, read ahead by stdio
+        s.expect("Loops remaining: 0")
         s.expect("to show additional commands\n")
         # The end of input leaves the remote serving until it is told to exit.
         s.proc.stdin.close()
@@ -219,7 +220,7 @@ class Remote(CuedeckCase):
         oscsend(port, "/cuedeck/exit")
         s.proc.stdin = open(os.devnull, "wb")
         self.assertEqual(s.finish()[0], 0)
-        self.assertPlayed(DATA[2000:])  # exact edges: to the stop frame
+        self.assertPlayed(DATA[2000:] * 3)  # exact edges: to the stop frame
 
 
 if __name__ == "__main__":
