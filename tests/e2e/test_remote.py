@@ -33,6 +33,7 @@ class Remote(CuedeckCase):
         command, env = program(self, ["--osc", "0"] + list(args) + ["d", "t.wav"], fake=fake)
         self.proc = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                      stderr=subprocess.PIPE, cwd=self.dir, env=env)
+        self.addCleanup(self.proc.kill)  # a row that failed leaves no service behind
         self.port = osc_port(self.proc)
         return self.port
 
@@ -205,6 +206,7 @@ class Remote(CuedeckCase):
 
     def test_the_menu_and_the_remote_side_by_side(self):
         s = Session(self, "--osc", "0", self.device, "t.wav")
+        self.addCleanup(s.proc.kill)
         port = osc_port(s.proc)
         s.expect("to show additional commands\n")
         s.send("\n")  # a line with no word: the remote is still served

@@ -435,6 +435,7 @@ class SoundServer(CuedeckCase):
         command, env = program(self, ["--exact", "--osc", "0", self.device, "t.wav"], env=self.env)
         proc = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.PIPE, cwd=self.dir, env=env)
+        self.addCleanup(proc.kill)
         port = osc_port(proc)
         for message in (("/cuedeck/subscribe", "ii", 0, dump.port), ("/cuedeck/loops", "i", 2),
                         ("/cuedeck/go", "i", 1)):
