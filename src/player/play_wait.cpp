@@ -1,13 +1,20 @@
 #include "player/play_wait.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
 #include "control/wait.h"
 #include "player/play_remote.h"
 #include "player/seconds.h"
+#include "util/clock.h"
+#include "util/pauses.h"
 
 namespace {
+
+// A wait for room longer than the queue's time by this much, in ns, is a
+// stall (the device's own measure, for its blocking writes).
+constexpr int64_t STALL_SLACK_NS = 50000000;
 
 // The shorter of two waits, in ns; a negative one is no wait.
 int64_t sooner(int64_t a, int64_t b)
@@ -117,5 +124,21 @@ bool room_for(Player *p, PlayNotes *notes, uint32_t frames)
     uint64_t buffer = pcm_buffer_frames(p->pcm);
     if (pcm_queued_frames(p->pcm) + frames > buffer && !ready_until_go(p, notes))
         return false;
-    return wait_until_queued_at_most(p, notes, buffer > frames ? buffer - frames : 0);
+    uint64_t target = buffer > frames ? buffer - frames : 0;
+    // What the device holds, the sound server's share included.
+    uint64_t queued = pcm_queued_frames(p->pcm);
+    queued = std::max(queued, pcm_unheard_frames(p->pcm, queued));
+    int64_t began = monotonic_ns();
+    uint32_t pauses = pauses_so_far();
+    if (!wait_until_queued_at_most(p, notes, target))
+        return false;
+    // The write that follows no longer waits for the device: a stall shows
+    // here, as a wait longer than all that was queued takes to play (the
+    // player's own pause aside): a gap was heard. It is told as a blocking
+    // write's would be.
+    int64_t waited = monotonic_ns() - began;
+    if (waited > pcm_ns_of(p->pcm, queued) + STALL_SLACK_NS && pauses == pauses_so_far() && !notes->firstWrite &&
+        waited > notes->trouble.stalledNs)
+        notes->trouble.stalledNs = waited;
+    return true;
 }

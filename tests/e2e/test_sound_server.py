@@ -365,10 +365,15 @@ class SoundServer(CuedeckCase):
 
     def test_a_stalled_server_is_told(self):
         # A stopped server is a stall; a stopped player is a pause of its own.
-        for stopped in ("server", "player"):
-            with self.subTest(stopped=stopped):
+        # With the remote on, writes no longer wait for the device: the wait
+        # for room shows the stall.
+        for stopped, remote in (("server", []), ("player", []), ("server", ["--osc", "0"]),
+                                ("player", ["--osc", "0"])):
+            with self.subTest(stopped=stopped, remote=remote):
                 self.wav(rate=RATE, channels=2, frames=3 * RATE)
-                s = Session(self, self.device, "t.wav", 0, 0, "wx", env=self.env)
+                s = Session(self, *remote, self.device, "t.wav", 0, 0, "wx", env=self.env)
+                listening = s.proc.stderr.readline().decode() if remote else ""
+                self.assertTrue(listening.startswith("cuedeck: listening") or not remote)
                 self.wait_until_heard()
                 proc = self.server if stopped == "server" else s.proc
                 proc.send_signal(signal.SIGSTOP)
@@ -377,7 +382,7 @@ class SoundServer(CuedeckCase):
                 proc.send_signal(signal.SIGCONT)
                 err = s.proc.stderr.read().decode()
                 # A script is not told that a play with a gap was heard whole.
-                self.assertEqual(s.finish()[0], 1 if stopped == "server" else 0)
+                self.assertEqual(s.finish()[0], 1 if stopped == "server" else 0, err)
                 stalled = re.search(r"^Warning: the playback device stalled for (\d+\.\d\d) s during "
                                     r"the play: a gap was heard, and audio may have been lost$", err, re.M)
                 self.assertEqual(bool(stalled), stopped == "server", err)
