@@ -71,8 +71,10 @@ void remote_push_pass(int32_t pass, int32_t passes);
 void remote_push_marker(int32_t number, const char *label);
 void remote_push_done(const char *how, int32_t status);
 
-// Position messages: whether one is due, then the frame being heard and
-// the seconds left; and the time until the next is due (negative: none).
-bool remote_position_due();
-void remote_push_position(int32_t frame, double secondsLeft);
-int64_t remote_ns_to_position();
+// Whether anyone is told the feedback.
+bool remote_has_subscribers();
+
+// The frame being heard and the seconds left, to each subscriber whose
+// next position message is due. Returns the time until the next is due, in
+// ns, or -1 when no one takes them.
+int64_t remote_push_position(int32_t frame, double secondsLeft);

@@ -250,35 +250,31 @@ void remote_push_done(const char *how, int32_t status)
     });
 }
 
-bool remote_position_due()
+bool remote_has_subscribers()
 {
-    return remote_ns_to_position() == 0;
-}
-
-void remote_push_position(int32_t frame, double secondsLeft)
-{
-    int64_t now = monotonic_ns();
     for (Subscriber &s : feedback.subscribers) {
-        if (!reachable(&s) || s.positionsPerSecond == 0 || s.nextPositionNs > now)
-            continue;
-        s.nextPositionNs = now + 1000000000 / s.positionsPerSecond;
-        lo_message m = numbered(&s);
-        lo_message_add_int32(m, frame);
-        lo_message_add_float(m, static_cast<float>(secondsLeft));
-        send_message(&s.to, "/cuedeck/position", m);
+        if (reachable(&s))
+            return true;
     }
+    return false;
 }
 
-int64_t remote_ns_to_position()
+int64_t remote_push_position(int32_t frame, double secondsLeft)
 {
     int64_t now = monotonic_ns();
     int64_t soonest = -1;
     for (Subscriber &s : feedback.subscribers) {
         if (!reachable(&s) || s.positionsPerSecond == 0)
             continue;
-        int64_t in = s.nextPositionNs > now ? s.nextPositionNs - now : 0;
-        if (soonest < 0 || in < soonest)
-            soonest = in;
+        if (s.nextPositionNs <= now) {
+            s.nextPositionNs = now + 1000000000 / s.positionsPerSecond;
+            lo_message m = numbered(&s);
+            lo_message_add_int32(m, frame);
+            lo_message_add_float(m, static_cast<float>(secondsLeft));
+            send_message(&s.to, "/cuedeck/position", m);
+        }
+        int64_t in = s.nextPositionNs - now;
+        soonest = soonest < 0 || in < soonest ? in : soonest;
     }
     return soonest;
 }

@@ -94,6 +94,12 @@ uint64_t pcm_unheard_frames(const PcmDevice *pcm, uint64_t queued);
 // How long frames take to play at the rate granted.
 int64_t pcm_ns_of(const PcmDevice *pcm, uint64_t frames);
 
+// A wait for the device that lasted longer than the audio queued ahead of
+// it (queuedNs) means the device stopped taking audio meanwhile: it
+// stalled, and what it held ran out. Keeps the longest such wait in
+// trouble. The caller leaves out waits the player's own pause spanned.
+void pcm_note_stall(int64_t waitedNs, int64_t queuedNs, WriteTrouble *trouble);
+
 // Whether pcm_abort has stopped the play.
 bool pcm_stopping(const PcmDevice *pcm);
 

@@ -81,12 +81,3 @@ void tell_route(PcmDevice *pcm);
 // the stream and pcm_write_period_or_exit starts it as a call Ctrl-C can
 // leave.
 void start_streams_by_hand(PcmDevice *pcm);
-
-// How long frames take to play at the rate granted.
-int64_t frames_ns(const PcmDevice *pcm, snd_pcm_uframes_t frames);
-
-// The frames in the device's buffer not yet played; 0 where it can't tell
-// (stopped, say). Taken from the free room, which no device waits to tell:
-// a delay query may wait for a stalled server (the pulse plugin's does),
-// and Ctrl-C can't end it.
-snd_pcm_uframes_t queued_frames(const PcmDevice *pcm);

@@ -2,27 +2,20 @@
 // from the free room or the device's delay, and frames as time.
 #include "device/pcm_device.h"
 
-int64_t frames_ns(const PcmDevice *pcm, snd_pcm_uframes_t frames)
-{
-    return pcm->rate == 0 ? 0 : int64_t{1000000000} * static_cast<int64_t>(frames) / pcm->rate;
-}
-
-snd_pcm_uframes_t queued_frames(const PcmDevice *pcm)
-{
-    snd_pcm_sframes_t room = snd_pcm_avail_update(pcm->handle);
-    if (room < 0 || static_cast<snd_pcm_uframes_t>(room) >= pcm->bufferFrames)
-        return 0;
-    return pcm->bufferFrames - static_cast<snd_pcm_uframes_t>(room);
-}
-
 uint64_t pcm_buffer_frames(const PcmDevice *pcm)
 {
     return pcm->bufferFrames;
 }
 
+// Taken from the free room, which no device waits to tell: a delay query
+// may wait for a stalled server (the pulse plugin's does), and Ctrl-C
+// can't end it.
 uint64_t pcm_queued_frames(const PcmDevice *pcm)
 {
-    return queued_frames(pcm);
+    snd_pcm_sframes_t room = snd_pcm_avail_update(pcm->handle);
+    if (room < 0 || static_cast<snd_pcm_uframes_t>(room) >= pcm->bufferFrames)
+        return 0;
+    return pcm->bufferFrames - static_cast<snd_pcm_uframes_t>(room);
 }
 
 uint64_t pcm_unheard_frames(const PcmDevice *pcm, uint64_t queued)
@@ -36,5 +29,5 @@ uint64_t pcm_unheard_frames(const PcmDevice *pcm, uint64_t queued)
 
 int64_t pcm_ns_of(const PcmDevice *pcm, uint64_t frames)
 {
-    return frames_ns(pcm, static_cast<snd_pcm_uframes_t>(frames));
+    return pcm->rate == 0 ? 0 : int64_t{1000000000} * static_cast<int64_t>(frames) / pcm->rate;
 }

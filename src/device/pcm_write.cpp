@@ -138,17 +138,9 @@ int started_if_prepared(PcmDevice *pcm)
 // How long the audio in the device's buffer will play, from now.
 int64_t queued_ns(const PcmDevice *pcm)
 {
-    return frames_ns(pcm, queued_frames(pcm));
+    return pcm_ns_of(pcm, pcm_queued_frames(pcm));
 }
 
-// A write that waited longer than the audio queued ahead of it lasted
-// means the device stopped taking audio meanwhile: it stalled, and what it
-// held ran out. Keeps the longest such wait.
-void note_stall(int64_t waitedNs, int64_t queuedNs, WriteTrouble *trouble)
-{
-    if (waitedNs > queuedNs + STALL_SLACK_NS && waitedNs > trouble->stalledNs)
-        trouble->stalledNs = waitedNs;
-}
 
 // A write waits for room for its frames, which a device that plays makes
 // within their time: one stopped while waiting longer found the device
@@ -156,7 +148,7 @@ void note_stall(int64_t waitedNs, int64_t queuedNs, WriteTrouble *trouble)
 // resumes, a drop or no drop.
 void note_stall_at_stop(PcmDevice *pcm, int64_t waitedNs, uint32_t frames)
 {
-    if (waitedNs > frames_ns(pcm, frames) + STALL_SLACK_NS && pauses_so_far() == pcm->continuesSeen)
+    if (waitedNs > pcm_ns_of(pcm, frames) + STALL_SLACK_NS && pauses_so_far() == pcm->continuesSeen)
         pcm->stalledAtStop = true;
 }
 
@@ -208,7 +200,7 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, unsigned char *buffer, uint
         int64_t endNs = monotonic_ns();
         paused = paused_since_last_look(pcm) || paused;
         if (!paused)
-            note_stall(endNs - startNs, queuedNs, trouble);
+            pcm_note_stall(endNs - startNs, queuedNs, trouble);
         int err = 0;
         if (written > 0) {
             pcm->lastWriteNs = endNs;
@@ -245,8 +237,14 @@ void pcm_start_held(PcmDevice *pcm)
 {
     pcm->holdStart = false;
     // Nothing written yet: the first write starts it, as usual.
-    if (queued_frames(pcm) > 0)
+    if (pcm_queued_frames(pcm) > 0)
         alsa_ok_or_exit(started_if_prepared(pcm), WRITE_FAILED);
+}
+
+void pcm_note_stall(int64_t waitedNs, int64_t queuedNs, WriteTrouble *trouble)
+{
+    if (waitedNs > queuedNs + STALL_SLACK_NS && waitedNs > trouble->stalledNs)
+        trouble->stalledNs = waitedNs;
 }
 
 bool pcm_stopping(const PcmDevice *pcm)
@@ -302,7 +300,7 @@ void pcm_drain_and_close_or_exit(PcmDevice *pcm)
     // What is still queued is part of the play: a drain that fails lost it,
     // unless all of it had had the time to play.
     if (rc < 0 &&
-        monotonic_ns() - pcm->lastWriteNs <= frames_ns(pcm, pcm->bufferFrames) + SERVER_SLACK_NS)
+        monotonic_ns() - pcm->lastWriteNs <= pcm_ns_of(pcm, pcm->bufferFrames) + SERVER_SLACK_NS)
         alsa_ok_or_exit(rc, WRITE_FAILED);
     if (rc < 0)
         warn("the playback device failed after the last sound had played: %s\n", snd_strerror(rc));

@@ -237,21 +237,15 @@ Pending next_action(Player *p)
         if (showMenu && !p->inputEnded)
             show_menu(p);
         RemoteRequest request{};
-        if (showMenu && remote_on() && next_word_or_request(p, &request)) {
-            Pending pending = apply_request_at_menu(p, request);
-            if (pending == PENDING_PLAY && endAfterPlay)
-                return PENDING_PLAY_THEN_END;
-            if (pending != PENDING_NONE)
-                return pending;
-            continue;
-        }
+        bool remote = showMenu && remote_on() && next_word_or_request(p, &request);
         if (showMenu && !remote_on())
             read_command(p);
         showMenu = true;
-        Command command = menu_command(p->commandText);
+        Command command = remote ? COMMAND_NONE : menu_command(p->commandText);
         endAfterPlay = endAfterPlay || command == COMMAND_PLAY_THEN_END ||
                        command == COMMAND_WHOLE_THEN_END;
-        Pending pending = apply_menu_command(p, command);
+        Pending pending =
+            remote ? apply_request_at_menu(p, request) : apply_menu_command(p, command);
         if (pending == PENDING_PLAY && endAfterPlay)
             return PENDING_PLAY_THEN_END;
         if (pending != PENDING_NONE)

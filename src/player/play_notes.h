@@ -34,7 +34,6 @@ struct PlayNotes {
     bool remoteLive;      // the remote is on: its requests are taken during the play
     bool armed;           // the device is being filled, not started: a go starts it
     FileStamp armedFile;  // ... from the file as it was then
-    int32_t handOnMarker; // the marker of a hand-on, for its pass
     PassWritten written[MOST_PASSES_QUEUED]; // passes written, not yet heard, in order
     int writtenCount;
     PassWritten heard; // the pass being heard, once one is

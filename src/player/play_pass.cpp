@@ -93,7 +93,7 @@ void write_period_or_exit(Player *p, Period *period, PlayNotes *notes)
     take_keys(p, notes);
     WriteTrouble trouble{};
     if (notes->end == PLAY_STOPPED || (notes->keys.paused && !pause_while_asked(p, notes)) ||
-        !room_for(p, notes, frames) ||
+        !room_for(p, notes, frames, &trouble) ||
         pcm_write_period_or_exit(p->pcm, p->buffer, frames, &trouble) == WRITE_STOPPED) {
         notes->end = PLAY_STOPPED;
         return;
@@ -138,8 +138,10 @@ void play_pass_or_exit(Player *p, int64_t from, int64_t to, Period *period, Play
 
 // How many passes are left after the one that just ended, by the key
 // pressed during it: Enter makes it the last; a hand-on makes the stretch
-// it goes to the selection, played once.
-int32_t passes_after_keys(Player *p, int32_t left, PlayNotes *notes, bool *handedOn)
+// it goes to the selection, played once, and its marker's number goes to
+// *marker (0 without markers).
+int32_t passes_after_keys(Player *p, int32_t left, PlayNotes *notes, bool *handedOn,
+                          int32_t *marker)
 {
     take_keys(p, notes);
     Command asked = notes->keys.atPassEnd;
@@ -152,7 +154,7 @@ int32_t passes_after_keys(Player *p, int32_t left, PlayNotes *notes, bool *hande
     p->loops = 1;
     *handedOn = true;
     const Marker *mark = notes->keys.mark;
-    notes->handOnMarker = mark != nullptr ? static_cast<int32_t>(mark - p->markers.items) + 1 : 0;
+    *marker = mark != nullptr ? static_cast<int32_t>(mark - p->markers.items) + 1 : 0;
     return 1;
 }
 
@@ -180,6 +182,7 @@ void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
 {
     Period period{0, 0};
     bool handedOn = false;
+    int32_t marker = 0; // the hand-on's, for the pass it begins
     for (int32_t left = loops; left > 0 && notes->end == PLAY_DONE;) {
         if (loops != 1 && !handedOn)
             std::printf("\nLoops remaining: %i\n", left - 1);
@@ -194,16 +197,16 @@ void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
         int64_t passStart = notes->framesWritten + period.filled;
         int64_t to = pass_end(p, from);
         int32_t passes = handedOn ? 1 : loops;
-        note_pass_written(notes, PassWritten{passStart, static_cast<int32_t>(from),
-                                             static_cast<int32_t>(to), passes - left, passes,
-                                             notes->handOnMarker});
-        notes->handOnMarker = 0;
+        note_pass_written(notes,
+                          PassWritten{passStart, static_cast<int32_t>(from),
+                                      static_cast<int32_t>(to), passes - left, passes, marker});
+        marker = 0;
         play_pass_or_exit(p, from, to, &period, notes);
         if (!p->exact && period.filled > 0 && notes->end != PLAY_STOPPED)
             write_period_or_exit(p, &period, notes);
         wait_until_pass_heard(p, passStart, notes);
         if (notes->end == PLAY_DONE)
-            left = passes_after_keys(p, left, notes, &handedOn);
+            left = passes_after_keys(p, left, notes, &handedOn, &marker);
     }
     if (period.filled > 0 && notes->end != PLAY_STOPPED)
         write_period_or_exit(p, &period, notes);
@@ -237,10 +240,10 @@ PlayEnd play_selection_or_exit(Player *p, bool stoppable)
     notes.remoteLive = remote_on();
     notes.armed = p->armAsked;
     p->armAsked = false;
-    notes.armedFile = file_stamp(p->fileName);
-    if (notes.armed)
+    if (notes.armed) {
+        notes.armedFile = file_stamp(p->fileName);
         pcm_hold_start(p->pcm); // "armed" is told once the device is filled
-    else
+    } else
         tell_play_state(p, &notes);
     play_passes_or_exit(p, loops, &notes);
     // The remote hears of the end when the last frame is heard (a script's

@@ -1,5 +1,7 @@
 #include "player/play_remote.h"
 
+#include <algorithm>
+
 #include "player/remote_menu.h"
 #include "player/seconds.h"
 #include "util/regular_file.h"
@@ -32,6 +34,16 @@ void apply_to_play(Player *p, PlayNotes *notes, const RemoteRequest &r)
     char said[MARKER_LABEL_SIZE + 32] = "";
     describe_keys(p, &notes->keys, said, sizeof said);
     remote_reply(&r, true, "%s", notes->keys.stop ? "stopped" : said);
+}
+
+// The oldest pass written and not yet heard, taken off the list.
+PassWritten oldest_pass_taken(PlayNotes *notes)
+{
+    PassWritten oldest = notes->written[0];
+    for (int i = 1; i < notes->writtenCount; ++i)
+        notes->written[i - 1] = notes->written[i];
+    notes->writtenCount -= 1;
+    return oldest;
 }
 
 } // namespace
@@ -70,46 +82,45 @@ void take_remote_requests(Player *p, PlayNotes *notes)
 
 void note_pass_written(PlayNotes *notes, const PassWritten &pass)
 {
-    if (notes->writtenCount == MOST_PASSES_QUEUED) { // told a little early, not lost
-        notes->heard = notes->written[0];
-        for (int i = 1; i < notes->writtenCount; ++i)
-            notes->written[i - 1] = notes->written[i];
-        notes->writtenCount -= 1;
-    }
+    if (notes->writtenCount == MOST_PASSES_QUEUED) // told a little early, not lost
+        notes->heard = oldest_pass_taken(notes);
     notes->written[notes->writtenCount++] = pass;
 }
 
-int64_t push_heard_feedback(Player *p, PlayNotes *notes)
+int64_t push_heard_feedback(Player *p, PlayNotes *notes, uint64_t queued)
 {
     if (!notes->remoteLive || notes->armed) // nothing is heard before the go
         return -1;
-    uint64_t unheard = pcm_unheard_frames(p->pcm, pcm_queued_frames(p->pcm));
+    // The device's finer count, and any wait for feedback, only where
+    // someone is told; the passes heard are followed all the same, for a
+    // subscriber to come.
+    bool told = remote_has_subscribers();
+    uint64_t unheard = told ? pcm_unheard_frames(p->pcm, queued) : queued;
     int64_t heardAt = notes->framesWritten - static_cast<int64_t>(unheard);
     // A pass begins to be heard once its first frame has left the queue.
     while (notes->writtenCount > 0 && notes->written[0].at < heardAt) {
-        const PassWritten &pass = notes->written[0];
-        remote_push_pass(pass.pass, pass.passes);
-        if (pass.marker > 0)
-            remote_push_marker(pass.marker, p->markers.items[pass.marker - 1].label);
-        notes->heard = pass;
-        for (int i = 1; i < notes->writtenCount; ++i)
-            notes->written[i - 1] = notes->written[i];
-        notes->writtenCount -= 1;
+        notes->heard = oldest_pass_taken(notes);
+        remote_push_pass(notes->heard.pass, notes->heard.passes);
+        if (notes->heard.marker > 0)
+            remote_push_marker(notes->heard.marker,
+                               p->markers.items[notes->heard.marker - 1].label);
     }
+    if (!told)
+        return -1;
     const PassWritten &h = notes->heard;
-    if (h.passes > 0 && remote_position_due()) {
-        int64_t at = h.from + (heardAt - h.at);
-        at = at < h.to ? at : h.to;
+    int64_t next = -1;
+    if (h.passes > 0) {
+        int64_t at = std::min<int64_t>(h.from + (heardAt - h.at), h.to);
         int64_t left = (h.to - at) + int64_t{h.passes - h.pass} * (h.to - h.from);
-        remote_push_position(static_cast<int32_t>(at), static_cast<double>(left) / p->wave.rate);
+        next = remote_push_position(static_cast<int32_t>(at),
+                                    static_cast<double>(left) / p->wave.rate);
     }
-    int64_t next = h.passes > 0 ? remote_ns_to_position() : -1;
     if (notes->writtenCount > 0) {
         // Its first frame's time from now, and 1 ms at least: a stalled
         // device's queue does not move.
         int64_t ahead = notes->written[0].at - heardAt;
-        int64_t pass = pcm_ns_of(p->pcm, static_cast<uint64_t>(ahead) + 1);
-        pass = pass > MIN_FEEDBACK_WAIT_NS ? pass : MIN_FEEDBACK_WAIT_NS;
+        int64_t pass =
+            std::max(pcm_ns_of(p->pcm, static_cast<uint64_t>(ahead) + 1), MIN_FEEDBACK_WAIT_NS);
         next = next < 0 || pass < next ? pass : next;
     }
     return next;

@@ -12,10 +12,6 @@
 
 namespace {
 
-// A wait for room longer than the queue's time by this much, in ns, is a
-// stall (the device's own measure, for its blocking writes).
-constexpr int64_t STALL_SLACK_NS = 50000000;
-
 // The shorter of two waits, in ns; a negative one is no wait.
 int64_t sooner(int64_t a, int64_t b)
 {
@@ -70,8 +66,8 @@ bool wait_until_queued_at_most(Player *p, PlayNotes *notes, uint64_t frames)
         take_keys(p, notes);
         if (notes->end == PLAY_STOPPED || pcm_stopping(p->pcm))
             return false;
-        int64_t feedbackNs = push_heard_feedback(p, notes);
         uint64_t queued = pcm_queued_frames(p->pcm);
+        int64_t feedbackNs = push_heard_feedback(p, notes, queued);
         if (queued <= frames)
             return true;
         wait_for_input(notes->keysLive ? STDIN_FILENO : -1,
@@ -91,7 +87,8 @@ bool pause_while_asked(Player *p, PlayNotes *notes)
     if (!held && notes->keys.paused)
         pcm_rest(p->pcm);
     while (notes->keys.paused && notes->end != PLAY_STOPPED && !pcm_stopping(p->pcm)) {
-        wait_for_input(notes->keysLive ? STDIN_FILENO : -1, push_heard_feedback(p, notes));
+        wait_for_input(notes->keysLive ? STDIN_FILENO : -1,
+                       push_heard_feedback(p, notes, pcm_queued_frames(p->pcm)));
         take_keys(p, notes);
     }
     if (held)
@@ -116,29 +113,27 @@ bool ready_until_go(Player *p, PlayNotes *notes)
 
 // With the remote on, a write must not block its wait: waits, serving it,
 // for room for frames (for the go, where an armed play filled the device).
-// False when the play was stopped meanwhile.
-bool room_for(Player *p, PlayNotes *notes, uint32_t frames)
+// The write then no longer waits for the device, so a stall shows here, as
+// a wait longer than all that was queued (the sound server's share
+// included) takes to play, and goes to trouble as a write's would. False
+// when the play was stopped meanwhile.
+bool room_for(Player *p, PlayNotes *notes, uint32_t frames, WriteTrouble *trouble)
 {
     if (!notes->remoteLive)
         return true;
     uint64_t buffer = pcm_buffer_frames(p->pcm);
-    if (pcm_queued_frames(p->pcm) + frames > buffer && !ready_until_go(p, notes))
-        return false;
-    uint64_t target = buffer > frames ? buffer - frames : 0;
-    // What the device holds, the sound server's share included.
     uint64_t queued = pcm_queued_frames(p->pcm);
+    if (queued + frames > buffer && notes->armed) {
+        if (!ready_until_go(p, notes))
+            return false;
+        queued = pcm_queued_frames(p->pcm);
+    }
     queued = std::max(queued, pcm_unheard_frames(p->pcm, queued));
     int64_t began = monotonic_ns();
     uint32_t pauses = pauses_so_far();
-    if (!wait_until_queued_at_most(p, notes, target))
+    if (!wait_until_queued_at_most(p, notes, buffer > frames ? buffer - frames : 0))
         return false;
-    // The write that follows no longer waits for the device: a stall shows
-    // here, as a wait longer than all that was queued takes to play (the
-    // player's own pause aside): a gap was heard. It is told as a blocking
-    // write's would be.
-    int64_t waited = monotonic_ns() - began;
-    if (waited > pcm_ns_of(p->pcm, queued) + STALL_SLACK_NS && pauses == pauses_so_far() && !notes->firstWrite &&
-        waited > notes->trouble.stalledNs)
-        notes->trouble.stalledNs = waited;
+    if (pauses == pauses_so_far()) // else the player's own pause
+        pcm_note_stall(monotonic_ns() - began, pcm_ns_of(p->pcm, queued), trouble);
     return true;
 }

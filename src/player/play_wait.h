@@ -33,5 +33,6 @@ bool ready_until_go(Player *p, PlayNotes *notes);
 
 // With the remote on, a write must not block its wait: waits, serving it,
 // for room for frames (for the go, where an armed play filled the device).
-// False when the play was stopped meanwhile.
-bool room_for(Player *p, PlayNotes *notes, uint32_t frames);
+// A stall shows here then, not in the write, and goes to trouble as a
+// write's would. False when the play was stopped meanwhile.
+bool room_for(Player *p, PlayNotes *notes, uint32_t frames, WriteTrouble *trouble);

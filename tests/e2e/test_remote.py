@@ -107,30 +107,28 @@ class Remote(CuedeckCase):
     def test_replies_bad_input_and_a_flood_leave_the_play_whole(self):
         port = self.serve()
         oscsend(port, "/cuedeck/subscribe", "ii", 0, self.dump.port)
-        replies = osc_client(port, "\n".join([
-            "m /cuedeck/loops i 4", "m /cuedeck/state", "m /cuedeck/go i 9", "m /cuedeck/go f 1",
-            "m /cuedeck/loops ii 1 2", "m /cuedeck/nope", "m /cuedeck/" + "x" * 70, "m /cuedeck/*", "m /cuedeck/ex?t s now",
-            "x 2f6375656465636b", "x " + "00" * 65000, "m /cuedeck/next",
-            "b /cuedeck/in f 0.125 | /cuedeck/out f 0.375", "m /cuedeck/go", "m /cuedeck/in f 0",
-            "w 16"]))
-        self.assertEqual([r[1:3] + r[3:4] for r in replies], [
-            ["/cuedeck/loops", "ok", "loops = 4"],
-            ["/cuedeck/state", "ok", "the state follows"],
-            ["/cuedeck/go", "error", "there is no marker 9"],
-            ["/cuedeck/go", "error", "wrong arguments for this address"],
-            ["/cuedeck/loops", "error", "wrong arguments for this address"],
-            ["/cuedeck/nope", "error", "no such address"],
-            ["/cuedeck/" + "x" * 54, "error", "no such address"],  # as far as 63 bytes go
-            ["/cuedeck/*", "error", "the pattern names more than one address"],
-            ["/cuedeck/exit", "error", "wrong arguments for this address"],
-            ["", "error", "not an OSC message"],
-            ["", "error", "not an OSC message"],
-            ["/cuedeck/next", "error", "no play is under way"],
-            ["/cuedeck/in", "ok", "start = 0.12 sec"],
-            ["/cuedeck/out", "ok", "stop = 0.38 sec"],
-            ["/cuedeck/go", "ok", "playing 0.12 to 0.38 sec"],
-            ["/cuedeck/in", "error", "a play is under way: stop it first"],
-        ])
+        rows = [  # what is sent, and the reply's address, verdict and text
+            ("m /cuedeck/loops i 4", ["/cuedeck/loops", "ok", "loops = 4"]),
+            ("m /cuedeck/state", ["/cuedeck/state", "ok", "the state follows"]),
+            ("m /cuedeck/go i 9", ["/cuedeck/go", "error", "there is no marker 9"]),
+            ("m /cuedeck/go f 1", ["/cuedeck/go", "error", "wrong arguments for this address"]),
+            ("m /cuedeck/loops ii 1 2", ["/cuedeck/loops", "error", "wrong arguments for this address"]),
+            ("m /cuedeck/nope", ["/cuedeck/nope", "error", "no such address"]),
+            # An unknown address answered as far as 63 bytes go.
+            ("m /cuedeck/" + "x" * 70, ["/cuedeck/" + "x" * 54, "error", "no such address"]),
+            ("m /cuedeck/*", ["/cuedeck/*", "error", "the pattern names more than one address"]),
+            ("m /cuedeck/ex?t s now", ["/cuedeck/exit", "error", "wrong arguments for this address"]),
+            ("x 2f6375656465636b", ["", "error", "not an OSC message"]),
+            ("x " + "00" * 65000, ["", "error", "not an OSC message"]),
+            ("m /cuedeck/next", ["/cuedeck/next", "error", "no play is under way"]),
+            ("b /cuedeck/in f 0.125 | /cuedeck/out f 0.375", ["/cuedeck/in", "ok", "start = 0.12 sec"]),
+            (None, ["/cuedeck/out", "ok", "stop = 0.38 sec"]),  # the bundle's second message
+            ("m /cuedeck/go", ["/cuedeck/go", "ok", "playing 0.12 to 0.38 sec"]),
+            ("m /cuedeck/in f 0", ["/cuedeck/in", "error", "a play is under way: stop it first"]),
+        ]
+        script = [step for step, _ in rows if step] + ["w %d" % len(rows)]
+        replies = osc_client(port, "\n".join(script))
+        self.assertEqual([r[1:4] for r in replies], [reply for _, reply in rows])
         self.assertEqual(replies[1][4:], ["idle", "0", "4000", "0", "0.5", "4", "0", "1"])
         # During the play: a change is refused, a flood answered, the state told.
         self.dump.wait_for("/cuedeck/pass", "1", "4")
