@@ -182,7 +182,7 @@ void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
 {
     Period period{0, 0};
     bool handedOn = false;
-    int32_t marker = 0; // the hand-on's, for the pass it begins
+    int32_t marker = 0; // the hand-on's, for the pass it begins (one at most follows it)
     for (int32_t left = loops; left > 0 && notes->end == PLAY_DONE;) {
         if (loops != 1 && !handedOn)
             std::printf("\nLoops remaining: %i\n", left - 1);
@@ -200,7 +200,6 @@ void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
         note_pass_written(notes,
                           PassWritten{passStart, static_cast<int32_t>(from),
                                       static_cast<int32_t>(to), passes - left, passes, marker});
-        marker = 0;
         play_pass_or_exit(p, from, to, &period, notes);
         if (!p->exact && period.filled > 0 && notes->end != PLAY_STOPPED)
             write_period_or_exit(p, &period, notes);

@@ -20,6 +20,8 @@
 //   CUEDECK_FAKE_PERIOD   the period to grant (default: the request)
 //   CUEDECK_FAKE_RATE     the rate to grant (default: the request)
 //   CUEDECK_FAKE_BUFFER   the buffer to grant (default: the request)
+//   CUEDECK_FAKE_LATENCY  frames a running device holds beyond its buffer, as
+//                         a sound server does: added to snd_pcm_delay
 //   CUEDECK_FAKE_DELAY_MS milliseconds each write takes, like a paced device
 //   CUEDECK_FAKE_START    "hang": starting the stream takes 2 s whatever
 //                         signal comes, as a stopped sound server's start
@@ -91,7 +93,7 @@ double queued_now()
 // The knobs, read once, when the device is opened.
 struct Knobs {
     std::string fail, log, writes, refuse, rate, period, delayMs, out, recover, channels, chmap,
-        start, pause, buffer;
+        start, pause, buffer, latency;
 };
 Knobs knobs;
 
@@ -109,7 +111,8 @@ void read_knobs()
                   setting("CUEDECK_FAKE_DELAY_MS"), setting("CUEDECK_FAKE_OUT"),
                   setting("CUEDECK_FAKE_RECOVER"),  setting("CUEDECK_FAKE_CHANNELS"),
                   setting("CUEDECK_FAKE_CHMAP"),    setting("CUEDECK_FAKE_START"),
-                  setting("CUEDECK_FAKE_PAUSE"),    setting("CUEDECK_FAKE_BUFFER")};
+                  setting("CUEDECK_FAKE_PAUSE"),    setting("CUEDECK_FAKE_BUFFER"),
+                  setting("CUEDECK_FAKE_LATENCY")};
 }
 
 bool fails(const char *call)
@@ -322,6 +325,8 @@ int snd_pcm_hw_params_get_period_size(const snd_pcm_hw_params_t *, snd_pcm_ufram
 int snd_pcm_delay(snd_pcm_t *, snd_pcm_sframes_t *delay)
 {
     *delay = knobs.delayMs.empty() ? 0 : static_cast<snd_pcm_sframes_t>(queued_now());
+    if (!knobs.latency.empty() && state.running)
+        *delay += static_cast<snd_pcm_sframes_t>(std::stoul(knobs.latency));
     return 0;
 }
 
