@@ -16,7 +16,7 @@ namespace {
 bool read_marker_reply(const MarkerList *markers, int32_t *frame)
 {
     int c = 0;
-    while ((c = std::getchar()) != EOF && std::isspace(c) != 0) {
+    while ((c = console_getc(stdin)) != EOF && std::isspace(c) != 0) {
     }
     if (c != EOF)
         std::ungetc(c, stdin);

@@ -1,17 +1,29 @@
 #include "util/console_input.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <poll.h>
+
+int console_getc(std::FILE *in)
+{
+    for (;;) {
+        errno = 0;
+        int c = std::getc(in);
+        if (c != EOF || !std::ferror(in) || errno != EINTR)
+            return c;
+        std::clearerr(in);
+    }
+}
 
 namespace {
 
 int skip_space(std::FILE *in)
 {
-    int c = std::getc(in);
+    int c = console_getc(in);
     while (c != EOF && std::isspace(c))
-        c = std::getc(in);
+        c = console_getc(in);
     return c;
 }
 
@@ -24,7 +36,7 @@ struct Scan {
 
 void take(Scan *s)
 {
-    s->c = std::getc(s->in);
+    s->c = console_getc(s->in);
 }
 
 bool take_if(Scan *s, const char *choices)
@@ -68,7 +80,7 @@ bool input_waiting(std::FILE *in)
 bool word_waiting(std::FILE *in)
 {
     while (input_waiting(in)) {
-        int c = std::getc(in);
+        int c = console_getc(in);
         if (c == EOF || !std::isspace(c)) {
             if (c != EOF)
                 std::ungetc(c, in);
@@ -90,7 +102,7 @@ WordResult read_word(std::FILE *in, char *word, size_t capacity)
             word[n++] = static_cast<char>(c);
         else
             cut = true;
-        c = std::getc(in);
+        c = console_getc(in);
     }
     if (c != EOF)
         std::ungetc(c, in);

@@ -13,6 +13,11 @@ enum WordResult {
     WORD_END,      // end of input (or a read error) before any word
 };
 
+// One character of in, as getc reads it, except that a read a signal cut
+// short (a pause's SIGCONT, under an emulator that doesn't restart it) is
+// made again rather than taken for the end of input.
+int console_getc(std::FILE *in);
+
 // Whether a read of in would not wait: bytes in its buffer, or at its
 // descriptor.
 bool input_waiting(std::FILE *in);

@@ -182,7 +182,8 @@ class Remote(CuedeckCase):
         replies = osc_client(port, "m /cuedeck/arm i 1\nw 1\nm /cuedeck/loops i 100\nw 2\n")
         self.assertEqual([r[1:4] for r in replies], [["/cuedeck/arm", "ok", "armed"],
                                                     ["/cuedeck/loops", "ok", "loops = 100"]])
-        self.assertIn("\ndrop\n", self.calls())
+        # The drop runs beside the menu, which does not wait for it.
+        wait_until(lambda: "\ndrop\n" in self.calls(), 5, "the armed audio was not dropped")
         self.assertNotIn("\nstart\n", self.calls())
         self.fresh()
         replies = osc_client(port, "m /cuedeck/go\nw 1\nm /cuedeck/pause\nw 2\n")
