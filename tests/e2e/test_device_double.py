@@ -193,19 +193,24 @@ class DeviceDouble(CuedeckCase):
         # drop runs beside the menu, and the next write waits for it.
         self.wav(rate=8000, frames=200000)
         played = ["drop", "prepare", "write 400", "start", "drain", "close"]
+        writing = lambda: self.calls().count("write 400") >= 2  # the stream started and written on
         rows = [  # the device's knobs, when Ctrl-C comes, the words after it, the last calls
-            ({}, 0.05, "o 0.05 px\n", played),
-            ({"writes": "1=slow"}, 0.15, "o 0.05 px\n", played),
-            ({}, 0.05, "x\n", ["write 400", "drop", "prepare", "drain", "close"]),  # dropped first
-            ({"start": "hang"}, 0.05, "x\n", ["write 400", "start", "drop", "prepare", "drain", "close"]),
+            ({}, writing, "o 0.05 px\n", played),
+            ({"writes": "1=slow"}, 0.15, "o 0.05 px\n", played),  # in the first write's wait
+            ({}, writing, "x\n", ["write 400", "drop", "prepare", "drain", "close"]),  # dropped first
+            ({"start": "hang"}, lambda: "start" in self.calls(), "x\n",
+             ["write 400", "start", "drop", "prepare", "drain", "close"]),
         ]
-        for knobs, wait, words, last in rows:
+        for knobs, when, words, last in rows:
             with self.subTest(knobs=knobs, words=words):
                 self.fresh()
                 s = Session(self, "d", "t.wav", 0, 0, "p", 1, 1,
                             fake=dict({"period": 400, "delay_ms": 5}, **knobs))
                 s.expect("stop  = 25.00 sec\n")
-                time.sleep(wait)
+                if callable(when):
+                    wait_until(when, 10, "the play did not get under way")
+                else:
+                    time.sleep(when)
                 interrupted = time.monotonic()
                 s.proc.send_signal(signal.SIGINT)
                 s.expect(menu("0.00", "25.00"))
