@@ -85,11 +85,26 @@ uint64_t pcm_queued_frames(const PcmDevice *pcm);
 
 // The frames written and not yet heard, by the device's delay: finer than
 // the queue through a sound server, whose plugin counts the queue in whole
-// periods. Asked only of a running stream (the pulse plugin's delay waits
+// periods. Asked only of a running or paused stream (the pulse plugin's delay waits
 // for the server's first timing answer, which it asks for as the stream
 // is made, at the prepare before any play); else, or where the device
 // can't tell, queued.
 uint64_t pcm_unheard_frames(const PcmDevice *pcm, uint64_t queued);
+
+// Whether the stream is running: started, and neither stopped nor paused.
+bool pcm_running(const PcmDevice *pcm);
+
+// What a play with keys or the remote live keeps written and not yet heard,
+// so that a key acts that long before what is heard: 80 ms, or two periods
+// on a device that moves by the period (a card). Given the device's queue
+// and the frames not yet heard: where the device's own queue runs low
+// before the lead is reached, the server holds more than the lead by itself,
+// and the lead grows to what it holds, for the rest of the run.
+uint64_t pcm_lead_frames(PcmDevice *pcm, uint64_t queued, uint64_t unheard);
+
+// How many of frames to write at once while a lead is kept: half the lead
+// (so the queue keeps between one lead and one and a half), or all of them.
+uint32_t pcm_piece_frames(const PcmDevice *pcm, uint32_t frames);
 
 // How long frames take to play at the rate granted.
 int64_t pcm_ns_of(const PcmDevice *pcm, uint64_t frames);

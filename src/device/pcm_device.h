@@ -45,6 +45,9 @@ struct PcmDevice {
     uint32_t continuesSeen; // the process's continues as of the last write
     unsigned int rate;      // granted
     snd_pcm_uframes_t bufferFrames;
+    // What a play with keys or the remote live keeps written and not yet
+    // heard (see pcm_lead_frames); raised where the route proves to need more.
+    uint64_t leadFrames;
     bool canPause; // holds its place on snd_pcm_pause
     bool holdStart; // writes don't start the stream: an armed play waits for its go
     SampleEncoding encoding; // the file's samples

@@ -99,6 +99,20 @@ void warn_of_another_rate(unsigned int granted, unsigned int rate)
              granted, rate, PLUG_HINT);
 }
 
+// The lead a play with keys live starts from: 80 ms, enough for a sound
+// server's cycle (PipeWire's is 21 ms) and a busy machine's late wake-up.
+// A card or dmix moves its position a period at a time, and wants two
+// periods, as ever; a sound server's plugin, a file or null move theirs
+// by the frame.
+uint64_t first_lead_frames(snd_pcm_t *handle, unsigned int rate, snd_pcm_uframes_t period)
+{
+    uint64_t lead = uint64_t{rate} * 80 / 1000;
+    snd_pcm_type_t type = snd_pcm_type(handle);
+    bool byTheFrame = type == SND_PCM_TYPE_IOPLUG || type == SND_PCM_TYPE_FILE ||
+                      type == SND_PCM_TYPE_NULL;
+    return byTheFrame || lead > 2 * uint64_t{period} ? lead : 2 * uint64_t{period};
+}
+
 } // namespace
 
 // PipeWire's plugin asks the graph for a cycle as long as a period (93 ms
@@ -169,6 +183,7 @@ uint32_t pcm_configure_or_exit(PcmDevice *pcm, const PcmFrames &frames)
     warn_of_another_rate(granted, frames.rate);
     pcm->rate = granted;
     pcm->bufferFrames = buffer;
+    pcm->leadFrames = first_lead_frames(handle, granted, period);
     pcm->canPause = snd_pcm_hw_params_can_pause(params) != 0;
     route_channels(pcm, frames);
     start_streams_by_hand(pcm);

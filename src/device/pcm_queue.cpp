@@ -21,7 +21,8 @@ uint64_t pcm_queued_frames(const PcmDevice *pcm)
 uint64_t pcm_unheard_frames(const PcmDevice *pcm, uint64_t queued)
 {
     snd_pcm_sframes_t delay = 0;
-    if (snd_pcm_state(pcm->handle) != SND_PCM_STATE_RUNNING ||
+    snd_pcm_state_t state = snd_pcm_state(pcm->handle);
+    if ((state != SND_PCM_STATE_RUNNING && state != SND_PCM_STATE_PAUSED) ||
         snd_pcm_delay(pcm->handle, &delay) < 0 || delay < 0)
         return queued;
     return static_cast<uint64_t>(delay);
@@ -30,4 +31,27 @@ uint64_t pcm_unheard_frames(const PcmDevice *pcm, uint64_t queued)
 int64_t pcm_ns_of(const PcmDevice *pcm, uint64_t frames)
 {
     return pcm->rate == 0 ? 0 : int64_t{1000000000} * static_cast<int64_t>(frames) / pcm->rate;
+}
+
+bool pcm_running(const PcmDevice *pcm)
+{
+    return snd_pcm_state(pcm->handle) == SND_PCM_STATE_RUNNING;
+}
+
+// Below this, in ms, the device's own queue runs low: a server that holds
+// more than the lead by itself (PulseAudio on a card keeps a period of the
+// stream in its sink) would soon run dry.
+constexpr uint64_t LOW_OWN_QUEUE_MS = 20;
+
+uint64_t pcm_lead_frames(PcmDevice *pcm, uint64_t queued, uint64_t unheard)
+{
+    if (unheard > pcm->leadFrames && queued <= uint64_t{pcm->rate} * LOW_OWN_QUEUE_MS / 1000)
+        pcm->leadFrames = unheard + uint64_t{pcm->rate} * LOW_OWN_QUEUE_MS / 1000;
+    return pcm->leadFrames;
+}
+
+uint32_t pcm_piece_frames(const PcmDevice *pcm, uint32_t frames)
+{
+    uint64_t piece = pcm->leadFrames / 2;
+    return piece > 0 && piece < frames ? static_cast<uint32_t>(piece) : frames;
 }

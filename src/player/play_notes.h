@@ -30,6 +30,8 @@ struct PlayNotes {
     bool keysShown;        // the clock line says what the keys will do
     int64_t clockPos;      // the file position of the last period written
     int64_t framesWritten; // to the device, in this play
+    bool leadLetGo;        // the device did not play down: no lead is kept...
+    int64_t leadLetGoAt;   // ... until it plays on from this frame of the writes
     // The remote's part.
     bool remoteLive;      // the remote is on: its requests are taken during the play
     bool armed;           // the device is being filled, not started: a go starts it

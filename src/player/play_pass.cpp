@@ -70,36 +70,59 @@ void tell_trouble(const WriteTrouble &trouble)
 }
 
 // The period buffer as it fills: frames from one pass or, with exact edges,
-// from the end of one and the start of the next.
+// from the end of one and the start of the next. While a lead is kept, the
+// device may have its first frames already.
 struct Period {
     uint32_t filled;
+    uint32_t sent;    // to the device
     int64_t clockPos; // the file position of its first frame
 };
 
-// Writes the period and shows the clock. A period the play's end leaves
-// part filled is filled up with silence, or, with exact edges, written as
-// it is: the last sound is then the play's end, with nothing after it to
-// wait for. Stopped by Ctrl-C, the play ends.
+// Sends the period's frames up to upTo that the device doesn't have yet:
+// at once, or, while a lead is kept and the stream runs, a piece at a time,
+// each after the wait for the lead. Stopped (Ctrl-C, q), the play ends.
+void send_frames(Player *p, Period *period, uint32_t upTo, PlayNotes *notes)
+{
+    uint32_t frameBytes = frame_bytes(p->wave);
+    bool paced = (notes->keysLive || notes->remoteLive) && pcm_running(p->pcm);
+    while (period->sent < upTo) {
+        uint32_t frames = upTo - period->sent;
+        if (paced)
+            frames = pcm_piece_frames(p->pcm, frames);
+        take_keys(p, notes);
+        WriteTrouble trouble{};
+        // The device converts the frames where they lie: those sent before
+        // them are no longer needed.
+        unsigned char *first = p->buffer + size_t{period->sent} * frameBytes;
+        if (notes->end == PLAY_STOPPED || (notes->keys.paused && !pause_while_asked(p, notes)) ||
+            !room_for(p, notes, frames, &trouble) ||
+            pcm_write_period_or_exit(p->pcm, first, frames, &trouble) == WRITE_STOPPED) {
+            notes->end = PLAY_STOPPED;
+            return;
+        }
+        period->sent += frames;
+        notes->framesWritten += frames;
+        count_trouble(notes, trouble);
+    }
+}
+
+// Sends the rest of the period and shows the clock. A period the play's end
+// leaves part filled is filled up with silence, or, with exact edges,
+// written as it is: the last sound is then the play's end, with nothing
+// after it to wait for. Stopped by Ctrl-C, the play ends.
 void write_period_or_exit(Player *p, Period *period, PlayNotes *notes)
 {
-    const WaveFields &w = p->wave;
-    uint32_t frameBytes = frame_bytes(w);
+    uint32_t frameBytes = frame_bytes(p->wave);
     uint32_t frames = p->exact ? period->filled : p->period;
     // Silence in the file's own width; any room beyond is for the
     // conversion, which writes it.
     std::memset(p->buffer + size_t{period->filled} * frameBytes, p->silence,
                 size_t{frames - period->filled} * frameBytes);
+    send_frames(p, period, frames, notes);
     period->filled = 0;
-    take_keys(p, notes);
-    WriteTrouble trouble{};
-    if (notes->end == PLAY_STOPPED || (notes->keys.paused && !pause_while_asked(p, notes)) ||
-        !room_for(p, notes, frames, &trouble) ||
-        pcm_write_period_or_exit(p->pcm, p->buffer, frames, &trouble) == WRITE_STOPPED) {
-        notes->end = PLAY_STOPPED;
+    period->sent = 0;
+    if (notes->end == PLAY_STOPPED)
         return;
-    }
-    notes->framesWritten += frames;
-    count_trouble(notes, trouble);
     notes->clockPos = period->clockPos;
     show_clock(p, notes);
 }
@@ -158,19 +181,18 @@ int32_t passes_after_keys(Player *p, int32_t left, PlayNotes *notes, bool *hande
     return 1;
 }
 
-// With keys live, a key must act at the end of the pass heard, or of the
-// one after it at the latest: before the next pass is filled, the pass
-// that began at frame passStart of the play's writes must have begun to be
-// heard. Two periods stay queued all the same, against underruns (a sound
-// server's plugin takes a period at a time), so a pass shorter than that
-// may hand on a little later.
-void wait_until_pass_heard(Player *p, int64_t passStart, PlayNotes *notes)
+// With keys or the remote live, what follows a pass is decided as late as
+// the lead allows: the pass's frames sent (with exact edges, those of a
+// period it shares with the next), once all but the lead of what was
+// written has been heard. A key pressed a lead before the pass's end acts
+// there. Before the stream starts (its first period), at once.
+void wait_until_pass_heard(Player *p, Period *period, PlayNotes *notes)
 {
-    if (!(notes->keysLive || notes->remoteLive) || notes->end != PLAY_DONE)
+    if (!(notes->keysLive || notes->remoteLive) || notes->end != PLAY_DONE ||
+        !pcm_running(p->pcm))
         return;
-    int64_t ahead = notes->framesWritten - passStart;
-    int64_t cushion = int64_t{2} * p->period;
-    if (!wait_until_queued_at_most(p, notes, static_cast<uint64_t>(std::max(ahead, cushion))))
+    send_frames(p, period, period->filled, notes);
+    if (notes->end == PLAY_DONE && !wait_for_lead(p, notes))
         notes->end = PLAY_STOPPED;
 }
 
@@ -180,7 +202,7 @@ void wait_until_pass_heard(Player *p, int64_t passStart, PlayNotes *notes)
 // the last period is filled up with silence.
 void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
 {
-    Period period{0, 0};
+    Period period{0, 0, 0};
     bool handedOn = false;
     int32_t marker = 0; // the hand-on's, for the pass it begins (one at most follows it)
     for (int32_t left = loops; left > 0 && notes->end == PLAY_DONE;) {
@@ -194,7 +216,7 @@ void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
         // Frames before the data don't exist: a start below 0 plays from
         // frame 0. The stored start, which the menu shows, is left as it is.
         int64_t from = p->selection.start < 0 ? 0 : p->selection.start;
-        int64_t passStart = notes->framesWritten + period.filled;
+        int64_t passStart = notes->framesWritten + (period.filled - period.sent);
         int64_t to = pass_end(p, from);
         int32_t passes = handedOn ? 1 : loops;
         note_pass_written(notes,
@@ -203,7 +225,7 @@ void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
         play_pass_or_exit(p, from, to, &period, notes);
         if (!p->exact && period.filled > 0 && notes->end != PLAY_STOPPED)
             write_period_or_exit(p, &period, notes);
-        wait_until_pass_heard(p, passStart, notes);
+        wait_until_pass_heard(p, &period, notes);
         if (notes->end == PLAY_DONE)
             left = passes_after_keys(p, left, notes, &handedOn, &marker);
     }

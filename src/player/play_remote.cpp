@@ -87,15 +87,13 @@ void note_pass_written(PlayNotes *notes, const PassWritten &pass)
     notes->written[notes->writtenCount++] = pass;
 }
 
-int64_t push_heard_feedback(Player *p, PlayNotes *notes, uint64_t queued)
+int64_t push_heard_feedback(Player *p, PlayNotes *notes, uint64_t unheard)
 {
     if (!notes->remoteLive || notes->armed) // nothing is heard before the go
         return -1;
-    // The device's finer count, and any wait for feedback, only where
-    // someone is told; the passes heard are followed all the same, for a
-    // subscriber to come.
+    // Any wait for feedback only where someone is told; the passes heard
+    // are followed all the same, for a subscriber to come.
     bool told = remote_has_subscribers();
-    uint64_t unheard = told ? pcm_unheard_frames(p->pcm, queued) : queued;
     int64_t heardAt = notes->framesWritten - static_cast<int64_t>(unheard);
     // A pass begins to be heard once its first frame has left the queue.
     while (notes->writtenCount > 0 && notes->written[0].at < heardAt) {

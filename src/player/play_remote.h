@@ -18,10 +18,10 @@ void take_remote_requests(Player *p, PlayNotes *notes);
 void note_pass_written(PlayNotes *notes, const PassWritten &pass);
 
 // Tells what began to be heard since the last look (passes, a hand-on's
-// marker) and the position, when due, given what the device holds
-// (queued, as pcm_queued_frames counts it). Returns the time until the
-// next feedback is due, in ns, or -1 when none is.
-int64_t push_heard_feedback(Player *p, PlayNotes *notes, uint64_t queued);
+// marker) and the position, when due, given the frames written and not yet
+// heard (by the device's delay where someone is told: see unheard_now).
+// Returns the time until the next feedback is due, in ns, or -1 when none is.
+int64_t push_heard_feedback(Player *p, PlayNotes *notes, uint64_t unheard);
 
 // The state the remote is told, from the play's notes.
 void tell_play_state(const Player *p, const PlayNotes *notes);

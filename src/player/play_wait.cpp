@@ -18,6 +18,68 @@ int64_t sooner(int64_t a, int64_t b)
     return a < 0 || (b >= 0 && b < a) ? b : a;
 }
 
+// What is written and not yet heard: by the device's delay where it
+// counts (a lead is kept, a subscriber is told of what is heard), else
+// the device's queue.
+uint64_t unheard_now(const Player *p, const PlayNotes *notes, uint64_t queued, bool byDelay)
+{
+    byDelay = byDelay || (notes->remoteLive && remote_has_subscribers());
+    return byDelay ? pcm_unheard_frames(p->pcm, queued) : queued;
+}
+
+// How much longer than what it held takes to play a device may keep a lead
+// wait waiting before it counts as not playing down.
+constexpr int64_t LEAD_SLACK_NS = 50000000;
+
+// A device that doesn't play down what it holds (a server that, after a
+// stall, waits for its pre-buffer to fill before it plays again) would hold
+// a lead wait for ever: once the wait outlasts what the device held, the
+// lead is let go, and writes fill the device as they would without keys,
+// until it is seen to play on.
+bool lead_let_go(const Player *p, PlayNotes *notes, uint64_t unheard, int64_t waitedNs,
+                 uint64_t heldAtFirst)
+{
+    int64_t heardAt = notes->framesWritten - static_cast<int64_t>(unheard);
+    if (notes->leadLetGo && heardAt <= notes->leadLetGoAt + p->wave.rate / 1000)
+        return true;
+    notes->leadLetGo = waitedNs > pcm_ns_of(p->pcm, heldAtFirst) + LEAD_SLACK_NS;
+    notes->leadLetGoAt = heardAt;
+    return notes->leadLetGo;
+}
+
+// Waits, taking keys and requests and telling the remote what is heard,
+// until the device holds at most most frames, or, for the lead, until what
+// is written and not yet heard (by the device's delay) is down to the
+// device's lead. A lead is kept only while the stream runs (an armed fill
+// or a first period has nothing playing down) and plays down. False when
+// the play was stopped meanwhile.
+bool wait_for_queue(Player *p, PlayNotes *notes, uint64_t most, bool lead)
+{
+    int64_t began = monotonic_ns();
+    uint64_t heldAtFirst = UINT64_MAX;
+    for (;;) {
+        take_keys(p, notes);
+        if (notes->end == PLAY_STOPPED || pcm_stopping(p->pcm))
+            return false;
+        if (lead && !pcm_running(p->pcm))
+            return true;
+        uint64_t queued = pcm_queued_frames(p->pcm);
+        uint64_t unheard = unheard_now(p, notes, queued, lead);
+        int64_t feedbackNs = push_heard_feedback(p, notes, unheard);
+        if (heldAtFirst == UINT64_MAX)
+            heldAtFirst = unheard;
+        if (lead && lead_let_go(p, notes, unheard, monotonic_ns() - began, heldAtFirst))
+            return true;
+        uint64_t counted = lead ? unheard : queued;
+        if (lead)
+            most = pcm_lead_frames(p->pcm, queued, unheard);
+        if (counted <= most)
+            return true;
+        wait_for_input(notes->keysLive ? STDIN_FILENO : -1,
+                       sooner(pcm_ns_of(p->pcm, counted - most), feedbackNs));
+    }
+}
+
 } // namespace
 
 // Shows the clock: the file position of the period last written. At a
@@ -62,17 +124,12 @@ void take_keys(Player *p, PlayNotes *notes)
 // meanwhile (Ctrl-C, q).
 bool wait_until_queued_at_most(Player *p, PlayNotes *notes, uint64_t frames)
 {
-    for (;;) {
-        take_keys(p, notes);
-        if (notes->end == PLAY_STOPPED || pcm_stopping(p->pcm))
-            return false;
-        uint64_t queued = pcm_queued_frames(p->pcm);
-        int64_t feedbackNs = push_heard_feedback(p, notes, queued);
-        if (queued <= frames)
-            return true;
-        wait_for_input(notes->keysLive ? STDIN_FILENO : -1,
-                       sooner(pcm_ns_of(p->pcm, queued - frames), feedbackNs));
-    }
+    return wait_for_queue(p, notes, frames, false);
+}
+
+bool wait_for_lead(Player *p, PlayNotes *notes)
+{
+    return wait_for_queue(p, notes, 0, true);
 }
 
 // Space: the device holds its place where it can; elsewhere it plays what
@@ -87,8 +144,8 @@ bool pause_while_asked(Player *p, PlayNotes *notes)
     if (!held && notes->keys.paused)
         pcm_rest(p->pcm);
     while (notes->keys.paused && notes->end != PLAY_STOPPED && !pcm_stopping(p->pcm)) {
-        wait_for_input(notes->keysLive ? STDIN_FILENO : -1,
-                       push_heard_feedback(p, notes, pcm_queued_frames(p->pcm)));
+        uint64_t unheard = unheard_now(p, notes, pcm_queued_frames(p->pcm), false);
+        wait_for_input(notes->keysLive ? STDIN_FILENO : -1, push_heard_feedback(p, notes, unheard));
         take_keys(p, notes);
     }
     if (held)
@@ -111,15 +168,16 @@ bool ready_until_go(Player *p, PlayNotes *notes)
     return notes->end != PLAY_STOPPED && !pcm_stopping(p->pcm);
 }
 
-// With the remote on, a write must not block its wait: waits, serving it,
-// for room for frames (for the go, where an armed play filled the device).
-// The write then no longer waits for the device, so a stall shows here, as
-// a wait longer than all that was queued (the sound server's share
-// included) takes to play, and goes to trouble as a write's would. False
-// when the play was stopped meanwhile.
+// With keys or the remote live, a write waits for the lead (see
+// wait_for_lead); with the remote on, it must not block its wait either,
+// and waits, serving it, for room for frames (for the go, where an armed
+// play filled the device). The write then no longer waits for the device,
+// so a stall shows here, as a wait longer than all that was queued (the
+// sound server's share included) takes to play, and goes to trouble as a
+// write's would. False when the play was stopped meanwhile.
 bool room_for(Player *p, PlayNotes *notes, uint32_t frames, WriteTrouble *trouble)
 {
-    if (!notes->remoteLive)
+    if (!notes->remoteLive && !notes->keysLive)
         return true;
     uint64_t buffer = pcm_buffer_frames(p->pcm);
     uint64_t queued = pcm_queued_frames(p->pcm);
@@ -131,7 +189,9 @@ bool room_for(Player *p, PlayNotes *notes, uint32_t frames, WriteTrouble *troubl
     queued = std::max(queued, pcm_unheard_frames(p->pcm, queued));
     int64_t began = monotonic_ns();
     uint32_t pauses = pauses_so_far();
-    if (!wait_until_queued_at_most(p, notes, buffer > frames ? buffer - frames : 0))
+    if (!wait_for_lead(p, notes) ||
+        (notes->remoteLive &&
+         !wait_until_queued_at_most(p, notes, buffer > frames ? buffer - frames : 0)))
         return false;
     if (pauses == pauses_so_far()) // else the player's own pause
         pcm_note_stall(monotonic_ns() - began, pcm_ns_of(p->pcm, queued), trouble);

@@ -21,6 +21,13 @@ void take_keys(Player *p, PlayNotes *notes);
 // meanwhile (Ctrl-C, q).
 bool wait_until_queued_at_most(Player *p, PlayNotes *notes, uint64_t frames);
 
+// With keys or the remote live, the device is kept a lead ahead of what is
+// heard, not a buffer ahead: waits, taking them, until what is written and
+// not yet heard is down to the device's lead (pcm_lead_frames), so that a
+// key acts at the end of a pass pressed that long before it. At once where
+// the stream isn't running. False when the play was stopped meanwhile.
+bool wait_for_lead(Player *p, PlayNotes *notes);
+
 // Space: the device holds its place where it can; elsewhere it plays what
 // it holds and then rests, so that the play goes on from the next frame
 // either way: nothing lost, nothing played twice. Waits for Space again.
@@ -31,8 +38,9 @@ bool pause_while_asked(Player *p, PlayNotes *notes);
 // waits for the go. False when the play was stopped instead.
 bool ready_until_go(Player *p, PlayNotes *notes);
 
-// With the remote on, a write must not block its wait: waits, serving it,
-// for room for frames (for the go, where an armed play filled the device).
-// A stall shows here then, not in the write, and goes to trouble as a
-// write's would. False when the play was stopped meanwhile.
+// With keys or the remote live, waits for the lead before a write; with
+// the remote on, the write must not block its wait either: waits, serving
+// it, for room for frames (for the go, where an armed play filled the
+// device). A stall shows here then, and goes to trouble as a write's
+// would. False when the play was stopped meanwhile.
 bool room_for(Player *p, PlayNotes *notes, uint32_t frames, WriteTrouble *trouble);

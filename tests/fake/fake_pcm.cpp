@@ -22,7 +22,8 @@
 //   CUEDECK_FAKE_BUFFER   the buffer to grant (default: the request)
 //   CUEDECK_FAKE_LATENCY  frames a running device holds beyond its buffer, as
 //                         a sound server does: added to snd_pcm_delay
-//   CUEDECK_FAKE_DELAY_MS milliseconds each write takes, like a paced device
+//   CUEDECK_FAKE_DELAY_MS milliseconds a period's write takes (a shorter
+//                         write, its share), like a paced device
 //   CUEDECK_FAKE_START    "hang": starting the stream takes 2 s whatever
 //                         signal comes, as a stopped sound server's start
 //                         does, whether a write that reaches the start
@@ -371,7 +372,8 @@ snd_pcm_sframes_t snd_pcm_writei(snd_pcm_t *, const void *buffer, snd_pcm_uframe
     if (!state.running && frames >= state.startThreshold)
         start_stream();
     if (!knobs.delayMs.empty()) {
-        usleep(static_cast<useconds_t>(std::stoul(knobs.delayMs) * 1000));
+        usleep(static_cast<useconds_t>(std::stoul(knobs.delayMs) * 1000 * frames /
+                                       (state.period > 0 ? state.period : 1)));
         queued_now();
         state.queuedFrames += static_cast<double>(frames);
     }
@@ -421,6 +423,12 @@ int snd_pcm_start(snd_pcm_t *)
     log_line("start");
     start_stream();
     return 0;
+}
+
+// A sound server's plugin: its position moves by the frame.
+snd_pcm_type_t snd_pcm_type(snd_pcm_t *)
+{
+    return SND_PCM_TYPE_IOPLUG;
 }
 
 snd_pcm_state_t snd_pcm_state(snd_pcm_t *)
