@@ -102,10 +102,6 @@ bool pcm_running(const PcmDevice *pcm);
 // and the lead grows to what it holds, for the rest of the run.
 uint64_t pcm_lead_frames(PcmDevice *pcm, uint64_t queued, uint64_t unheard);
 
-// How many of frames to write at once while a lead is kept: half the lead
-// (so the queue keeps between one lead and one and a half), or all of them.
-uint32_t pcm_piece_frames(const PcmDevice *pcm, uint32_t frames);
-
 // How long frames take to play at the rate granted.
 int64_t pcm_ns_of(const PcmDevice *pcm, uint64_t frames);
 

@@ -49,9 +49,3 @@ uint64_t pcm_lead_frames(PcmDevice *pcm, uint64_t queued, uint64_t unheard)
         pcm->leadFrames = unheard + uint64_t{pcm->rate} * LOW_OWN_QUEUE_MS / 1000;
     return pcm->leadFrames;
 }
-
-uint32_t pcm_piece_frames(const PcmDevice *pcm, uint32_t frames)
-{
-    uint64_t piece = pcm->leadFrames / 2;
-    return piece > 0 && piece < frames ? static_cast<uint32_t>(piece) : frames;
-}

@@ -70,40 +70,36 @@ void tell_trouble(const WriteTrouble &trouble)
 }
 
 // The period buffer as it fills: frames from one pass or, with exact edges,
-// from the end of one and the start of the next. While a lead is kept, the
-// device may have its first frames already.
+// from the end of one and the start of the next. Where a pass ends inside
+// it while a lead is kept, the device has its first frames already.
 struct Period {
     uint32_t filled;
     uint32_t sent;    // to the device
     int64_t clockPos; // the file position of its first frame
 };
 
-// Sends the period's frames up to upTo that the device doesn't have yet:
-// at once, or, while a lead is kept and the stream runs, a piece at a time,
-// each after the wait for the lead. Stopped (Ctrl-C, q), the play ends.
+// Sends the period's frames up to upTo that the device doesn't have yet,
+// after the wait for the lead where one is kept. Stopped (Ctrl-C, q), the
+// play ends.
 void send_frames(Player *p, Period *period, uint32_t upTo, PlayNotes *notes)
 {
-    uint32_t frameBytes = frame_bytes(p->wave);
-    bool paced = (notes->keysLive || notes->remoteLive) && pcm_running(p->pcm);
-    while (period->sent < upTo) {
-        uint32_t frames = upTo - period->sent;
-        if (paced)
-            frames = pcm_piece_frames(p->pcm, frames);
-        take_keys(p, notes);
-        WriteTrouble trouble{};
-        // The device converts the frames where they lie: those sent before
-        // them are no longer needed.
-        unsigned char *first = p->buffer + size_t{period->sent} * frameBytes;
-        if (notes->end == PLAY_STOPPED || (notes->keys.paused && !pause_while_asked(p, notes)) ||
-            !room_for(p, notes, frames, &trouble) ||
-            pcm_write_period_or_exit(p->pcm, first, frames, &trouble) == WRITE_STOPPED) {
-            notes->end = PLAY_STOPPED;
-            return;
-        }
-        period->sent += frames;
-        notes->framesWritten += frames;
-        count_trouble(notes, trouble);
+    if (period->sent == upTo)
+        return;
+    uint32_t frames = upTo - period->sent;
+    take_keys(p, notes);
+    WriteTrouble trouble{};
+    // The device converts the frames where they lie: those sent before them
+    // are no longer needed.
+    unsigned char *first = p->buffer + size_t{period->sent} * frame_bytes(p->wave);
+    if (notes->end == PLAY_STOPPED || (notes->keys.paused && !pause_while_asked(p, notes)) ||
+        !room_for(p, notes, frames, &trouble) ||
+        pcm_write_period_or_exit(p->pcm, first, frames, &trouble) == WRITE_STOPPED) {
+        notes->end = PLAY_STOPPED;
+        return;
     }
+    period->sent = upTo;
+    notes->framesWritten += frames;
+    count_trouble(notes, trouble);
 }
 
 // Sends the rest of the period and shows the clock. A period the play's end

@@ -73,7 +73,8 @@ bool wait_for_queue(Player *p, PlayNotes *notes, uint64_t most, bool lead)
         uint64_t counted = lead ? unheard : queued;
         if (lead)
             most = pcm_lead_frames(p->pcm, queued, unheard);
-        if (counted <= most)
+        // Within a millisecond: a wait's wake-up is no finer.
+        if (counted <= most + p->wave.rate / 1000)
             return true;
         wait_for_input(notes->keysLive ? STDIN_FILENO : -1,
                        sooner(pcm_ns_of(p->pcm, counted - most), feedbackNs));

@@ -154,12 +154,12 @@ def model_pass(data, frame_bytes, start, stop, period=PERIOD, silence=b"\0"):
 MOST_OUTPUT = 64 << 20
 
 
-def wait_until(condition, timeout, what):
+def wait_until(condition, timeout, what, every=0.01):
     deadline = time.monotonic() + timeout
     while not condition():
         if time.monotonic() > deadline:
             raise AssertionError("timed out: " + what)
-        time.sleep(0.01)
+        time.sleep(every)
 
 
 def start_sound_server(folder, kind):

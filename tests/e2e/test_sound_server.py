@@ -193,6 +193,38 @@ class SoundServer(CuedeckCase):
                 self.assertGreaterEqual(passes, 1)
                 self.assertTrue(heard == half(looped) * passes + after, "not one unbroken run")
 
+    def test_a_key_a_lead_before_a_pass_ends_acts_there(self):
+        # The key comes a lead and 40 ms before the end of the second pass
+        # heard of a 0.5 s loop: at 44.1 kHz, and at 8 kHz where the server
+        # has the sink (there a server's cycle of 1024 frames is 128 ms).
+        rows = [(RATE, self.device, self.capture, 0.2)]
+        if self.server_kind == "pulseaudio":
+            rows.append((8000, "pulse:S8", os.path.join(self.home, "heard8.raw"), 0.21))
+        elif self.device.startswith("pulse"):
+            self.skipTest("one PipeWire route shows the lead")
+        for rate, device, capture, ahead in rows:
+            with self.subTest(rate=rate):
+                data = counter_data(2 * rate, 2, 2)
+                self.wav(rate=rate, channels=2, data=data)
+                loop, after = (data[a * rate // 2 * FRAME_BYTES:b * rate // 2 * FRAME_BYTES]
+                               for a, b in ((1, 2), (2, 3)))
+                s = TtySession(self, "--exact", device, "t.wav", 0.5, 1, " ", 50, 0, env=self.env)
+                s.expect("to show additional commands\n")
+                mark = os.path.getsize(capture)
+                got = lambda: open(capture, "rb").read()[mark:]  # noqa: E731
+                s.send("p\n")
+                wait_until(lambda: got().count(loop[:64]) >= 2, 5, "the second pass was not heard", 0.002)
+                time.sleep(0.5 - ahead)
+                s.send(">")
+                s.expect(menu("1.00", "1.50", 1), timeout=10)
+                s.send("x\n")
+                self.assertEqual(s.finish()[0], 0)
+                wait_until(lambda: after in got(), 5, "the hand-on was not heard")
+                heard = got().rstrip(b"\0")
+                heard = heard[heard.find(loop[:64]):]
+                self.assertEqual(heard.find(after) / len(loop), 2, "the passes before the hand-on")
+                self.assertTrue(heard == loop * 2 + after, "not one unbroken run")
+
     def test_surround_goes_to_the_right_speakers(self):
         # 5.1 made for side speakers: FL FR FC LFE SL SR. The sink's order is
         # ALSA's usual FL FR RL RR FC LFE: the pulse plugin keeps to it and
