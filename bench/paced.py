@@ -8,7 +8,6 @@ is later than the sink played it by the capture's own delay (up to a cycle
 of the server). python3 bench/paced.py CUEDECK"""
 
 import os
-import random
 import signal
 import struct
 import subprocess
@@ -210,46 +209,6 @@ def stall_cost(cuedeck, server, device, tone):
     print("  a 1 s stop of the server mid-play loses %s frames (3 runs)" % ", ".join(map(str, lost)))
 
 
-def key_lead(cuedeck, server, device, tone, rate=44100, capture=None):
-    """How long before the end of the pass heard a key must come to act
-    there: an exact 0.3 s loop, and '>' at a random moment. The hand-on's
-    first frame is heard at H, the key came at t: it acted at the first end
-    at least a lead after t, so the lead lies between the latest end it let
-    pass (H - 0.3 - t) and the earliest it made (H - t), over 12 runs."""
-    class Case:
-        dir = server.dir
-    capture = capture or server.capture
-    path = os.path.join(server.dir, "keys.wav")
-    write_wav(path, indexed_frames(rate), rate)
-    passed, made = [], []
-    for _ in range(12):
-        time.sleep(0.3)
-        mark = os.path.getsize(capture)
-        arrivals = Arrivals(capture)
-        s = TtySession(Case, "--exact", device, path, 0.2, 0.5, " ", 100, 0, env=server.env)
-        s.expect("to show additional commands\n")
-        s.send("p\n")
-        while sound_span(capture, mark)[0] is None:
-            time.sleep(0.001)
-        time.sleep(0.5 + random.random() * 0.3)
-        pressed = time.monotonic()
-        s.send(">")
-        s.expect("'p' to play with current settings: 0.50 to 0.80 sec")
-        s.send("x\n")
-        s.finish()
-        time.sleep(0.3)
-        arrivals.stop()
-        with open(capture, "rb") as f:
-            f.seek(mark)
-            heard = f.read()
-        at = heard.find(struct.pack("<HH", rate // 2, 0))  # the hand-on's first frame
-        handed = arrivals.time_of(mark + at) - pressed
-        passed.append(handed - 0.3)
-        made.append(handed)
-    print("  at %d Hz, a key acts at the end of the pass heard when it comes more than %.0f ms, "
-          "and at most %.0f ms, before it (12 runs)" % (rate, 1000 * max(passed), 1000 * min(made)))
-
-
 def wake_ups(pid):
     """Voluntary context switches of all the process's threads so far."""
     total = 0
@@ -305,6 +264,7 @@ def run_on_each_server(cuedeck, measures, heading=""):
 
 
 if __name__ == "__main__":
+    from paced_keys import at_8_khz, key_lead, keys_live_soak
     run_on_each_server(os.path.abspath(sys.argv[1]),
                        (whole_tone, stops_and_starts, killed_mid_play, stall_cost, key_lead,
-                        wake_ups_per_second, last_sound_to_exit))
+                        keys_live_soak, at_8_khz, wake_ups_per_second, last_sound_to_exit))
