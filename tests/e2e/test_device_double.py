@@ -317,6 +317,24 @@ class DeviceDouble(CuedeckCase):
                     played = self.played(self.out)
                     self.assertTrue((loop * 100).startswith(played) and len(played) >= 2 * len(loop))
 
+    def test_a_late_key_acts_at_the_end_of_the_pass_heard(self):
+        # The paced device plays from its start at 8 kHz, and would take far
+        # more ahead: the second pass of a 0.5 s loop ends 1 s later. '>' 0.3 s before that end (the lead is
+        # 168 ms) acts there, not a pass later.
+        data = counter_data(16000, 1, 2)
+        self.wav(rate=8000, data=data)
+        s = TtySession(self, "--exact", "d", "t.wav", 0.5, 1, " ", 50, 0,
+                       fake={"period": 400, "delay_ms": 5})  # takes a period in 5 ms
+        s.expect("to show additional commands\n")
+        s.send("p\n")
+        wait_until(lambda: "start" in self.calls(), 5, "the play did not start", 0.002)
+        time.sleep(0.7)
+        s.send(">")
+        s.expect(menu("1.00", "1.50", 1), timeout=10)
+        s.send("x\n")
+        self.assertEqual(s.finish()[0], 0)
+        self.assertPlayed(data[8000:16000] * 2 + data[16000:24000], self.out)
+
     def test_an_ignored_ctrl_c_stays_ignored(self):
         # A background job's SIGINT is ignored: a menu play goes on to its end.
         self.wav(rate=8000, frames=800)
