@@ -87,9 +87,9 @@ def keys_live_soak(cuedeck, server, device, tone, rate=44100, capture=None):
     heard = heard[heard.find(loop[4:64]) - 4:]
     passes = len(heard) // len(loop)
     whole = heard == (loop * (passes + 1))[:len(heard)]
-    told = "ran dry" in err or "stalled" in err
+    told = " ".join(line for line in err.splitlines() if line.startswith("Warning")) or "none"
     print("  %d s looped with keys live under two busy loops, at %d Hz: %d passes heard, every frame "
-          "once and in order: %s; trouble told: %s; status %d" % (seconds, rate, passes, whole, told, rc))
+          "once and in order: %s; status %d; trouble told: %s" % (seconds, rate, passes, whole, rc, told))
 
 
 def at_8_khz(cuedeck, server, device, tone):

@@ -95,8 +95,9 @@ uint64_t pcm_unheard_frames(const PcmDevice *pcm, uint64_t queued);
 bool pcm_running(const PcmDevice *pcm);
 
 // What a play with keys or the remote live keeps written and not yet heard,
-// so that a key acts that long before what is heard: 80 ms, or two periods
-// on a device that moves by the period (a card). Given the device's queue
+// so that a key acts that long before what is heard: a server's cycle of
+// 1024 frames and 100 ms, or two periods on a device that moves by the
+// period (a card). Given the device's queue
 // and the frames not yet heard: where the device's own queue runs low
 // before the lead is reached, the server holds more than the lead by itself,
 // and the lead grows to what it holds, for the rest of the run.

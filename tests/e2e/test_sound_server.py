@@ -199,7 +199,7 @@ class SoundServer(CuedeckCase):
         # has the sink (there a server's cycle of 1024 frames is 128 ms).
         rows = [(RATE, self.device, self.capture, 0.2)]
         if self.server_kind == "pulseaudio":
-            rows.append((8000, "pulse:S8", os.path.join(self.home, "heard8.raw"), 0.21))
+            rows.append((8000, "pulse:S8", os.path.join(self.home, "heard8.raw"), 0.27))
         elif self.device.startswith("pulse"):
             self.skipTest("one PipeWire route shows the lead")
         for rate, device, capture, ahead in rows:
