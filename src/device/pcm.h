@@ -96,7 +96,7 @@ bool pcm_running(const PcmDevice *pcm);
 
 // What a play with keys or the remote live keeps written and not yet heard,
 // so that a key acts that long before what is heard: a server's cycle of
-// 1024 frames and 100 ms, or two periods on a device that moves by the
+// 1024 frames and 150 ms, or two periods on a device that moves by the
 // period (a card). Given the device's queue
 // and the frames not yet heard: where the device's own queue runs low
 // before the lead is reached, the server holds more than the lead by itself,

@@ -101,14 +101,15 @@ void warn_of_another_rate(unsigned int granted, unsigned int rate)
 
 // The lead a play with keys live starts from: a server's cycle of 1024
 // frames (PipeWire's usual one, a PulseAudio pipe sink's block at 16-bit
-// stereo) and 100 ms for a busy machine's late wake-up (with 40 ms, ten
-// minutes beside two busy loops ran a server dry): 123 ms at 44.1 kHz,
-// 121 ms at 48 kHz, 228 ms at 8 kHz. A card or dmix moves its position a
-// period at a time, and wants two periods, as ever; a sound server's
-// plugin, a file or null move theirs by the frame.
+// stereo) and 150 ms for a busy machine's late wake-up and a server's own
+// slack (with 40 ms, ten minutes beside two busy loops ran PulseAudio's
+// sink dry; with 100 ms, PipeWire's routes once lost audio): 173 ms at
+// 44.1 kHz, 171 ms at 48 kHz, 278 ms at 8 kHz. A card or dmix moves its
+// position a period at a time, and wants two periods, as ever; a sound
+// server's plugin, a file or null move theirs by the frame.
 uint64_t first_lead_frames(snd_pcm_t *handle, unsigned int rate, snd_pcm_uframes_t period)
 {
-    uint64_t lead = 1024 + uint64_t{rate} / 10;
+    uint64_t lead = 1024 + uint64_t{rate} * 15 / 100;
     snd_pcm_type_t type = snd_pcm_type(handle);
     bool byTheFrame = type == SND_PCM_TYPE_IOPLUG || type == SND_PCM_TYPE_FILE ||
                       type == SND_PCM_TYPE_NULL;

@@ -319,8 +319,9 @@ class DeviceDouble(CuedeckCase):
 
     def test_a_late_key_acts_at_the_end_of_the_pass_heard(self):
         # The paced device plays from its start at 8 kHz, and would take far
-        # more ahead: the second pass of a 0.5 s loop ends 1 s later. '>' 0.3 s before that end (the lead is
-        # 228 ms) acts there, not a pass later.
+        # more ahead: the second pass of a 0.5 s loop ends 1 s later. '>'
+        # 0.4 s before that end (the lead is 278 ms) acts there, not a pass
+        # later.
         data = counter_data(16000, 1, 2)
         self.wav(rate=8000, data=data)
         s = TtySession(self, "--exact", "d", "t.wav", 0.5, 1, " ", 50, 0,
@@ -328,7 +329,7 @@ class DeviceDouble(CuedeckCase):
         s.expect("to show additional commands\n")
         s.send("p\n")
         wait_until(lambda: "start" in self.calls(), 5, "the play did not start", 0.002)
-        time.sleep(0.7)
+        time.sleep(0.6)
         s.send(">")
         s.expect(menu("1.00", "1.50", 1), timeout=10)
         s.send("x\n")

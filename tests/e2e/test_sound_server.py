@@ -197,9 +197,9 @@ class SoundServer(CuedeckCase):
         # The key comes a lead and 40 ms before the end of the second pass
         # heard of a 0.5 s loop: at 44.1 kHz, and at 8 kHz where the server
         # has the sink (there a server's cycle of 1024 frames is 128 ms).
-        rows = [(RATE, self.device, self.capture, 0.2)]
+        rows = [(RATE, self.device, self.capture, 0.22)]
         if self.server_kind == "pulseaudio":
-            rows.append((8000, "pulse:S8", os.path.join(self.home, "heard8.raw"), 0.27))
+            rows.append((8000, "pulse:S8", os.path.join(self.home, "heard8.raw"), 0.32))
         elif self.device.startswith("pulse"):
             self.skipTest("one PipeWire route shows the lead")
         for rate, device, capture, ahead in rows:
