@@ -85,10 +85,10 @@ uint64_t pcm_queued_frames(const PcmDevice *pcm);
 
 // The frames written and not yet heard, by the device's delay: finer than
 // the queue through a sound server, whose plugin counts the queue in whole
-// periods. Asked only of a running or paused stream (the pulse plugin's delay waits
-// for the server's first timing answer, which it asks for as the stream
-// is made, at the prepare before any play); else, or where the device
-// can't tell, queued.
+// periods. Asked only of a running or paused stream (the pulse plugin's
+// delay waits for the server's first timing answer, which it asks for as
+// the stream is made, at the prepare before any play); else, or where the
+// device can't tell, queued.
 uint64_t pcm_unheard_frames(const PcmDevice *pcm, uint64_t queued);
 
 // Whether the stream is running: started, and neither stopped nor paused.
@@ -97,10 +97,10 @@ bool pcm_running(const PcmDevice *pcm);
 // What a play with keys or the remote live keeps written and not yet heard,
 // so that a key acts that long before what is heard: a server's cycle of
 // 1024 frames and 150 ms, or two periods on a device that moves by the
-// period (a card). Given the device's queue
-// and the frames not yet heard: where the device's own queue runs low
-// before the lead is reached, the server holds more than the lead by itself,
-// and the lead grows to what it holds, for the rest of the run.
+// period (a card). Given the device's queue and the frames not yet heard:
+// where the device's own queue runs low before the lead is reached, the
+// server holds more than the lead by itself, and the lead grows to what it
+// holds, for the rest of the run.
 uint64_t pcm_lead_frames(PcmDevice *pcm, uint64_t queued, uint64_t unheard);
 
 // How long frames take to play at the rate granted.
