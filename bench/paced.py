@@ -5,7 +5,7 @@ through its own plugin, and PipeWire through pipewire-pulse.
 A sink's capture file grows as the sink plays, and a poller notes when each
 byte arrived: "when a sound was heard" is when its capture arrived, which
 is later than the sink played it by the capture's own delay (up to a cycle
-of the server). python3 bench/paced.py CUEDECK"""
+of the server). Run by bench/paced_run.py."""
 
 import os
 import signal
@@ -261,10 +261,3 @@ def run_on_each_server(cuedeck, measures, heading=""):
             finally:
                 server.stop()
     subprocess.run(["rm", "-rf", work])
-
-
-if __name__ == "__main__":
-    from paced_keys import at_8_khz, key_lead, keys_live_soak
-    run_on_each_server(os.path.abspath(sys.argv[1]),
-                       (whole_tone, stops_and_starts, killed_mid_play, stall_cost, key_lead,
-                        keys_live_soak, at_8_khz, wake_ups_per_second, last_sound_to_exit))

@@ -71,17 +71,20 @@ void tell_trouble(const WriteTrouble &trouble)
 
 // The period buffer as it fills: frames from one pass or, with exact edges,
 // from the end of one and the start of the next. Where a pass ends inside
-// it while a lead is kept, the device has its first frames already.
+// it while a lead is kept, the device has its first frames already. A
+// period held for a pass's last frames has them after it (see
+// holds_for_the_tail), up to two periods in all.
 struct Period {
     uint32_t filled;
     uint32_t sent;    // to the device
     int64_t clockPos; // the file position of its first frame
+    int64_t tailPos;  // held: the file position of the frame after it
 };
 
 // Sends the period's frames up to upTo that the device doesn't have yet,
-// after the wait for the lead where one is kept. Stopped (Ctrl-C, q), the
-// play ends.
-void send_frames(Player *p, Period *period, uint32_t upTo, PlayNotes *notes)
+// after the wait for the lead where one is kept and keepLead. Stopped
+// (Ctrl-C, q), the play ends.
+void send_frames(Player *p, Period *period, uint32_t upTo, bool keepLead, PlayNotes *notes)
 {
     if (period->sent == upTo)
         return;
@@ -92,7 +95,7 @@ void send_frames(Player *p, Period *period, uint32_t upTo, PlayNotes *notes)
     // are no longer needed.
     unsigned char *first = p->buffer + size_t{period->sent} * frame_bytes(p->wave);
     if (notes->end == PLAY_STOPPED || (notes->keys.paused && !pause_while_asked(p, notes)) ||
-        !room_for(p, notes, frames, &trouble) ||
+        !room_for(p, notes, frames, keepLead, &trouble) ||
         pcm_write_period_or_exit(p->pcm, first, frames, &trouble) == WRITE_STOPPED) {
         notes->end = PLAY_STOPPED;
         return;
@@ -114,12 +117,38 @@ void write_period_or_exit(Player *p, Period *period, PlayNotes *notes)
     // conversion, which writes it.
     std::memset(p->buffer + size_t{period->filled} * frameBytes, p->silence,
                 size_t{frames - period->filled} * frameBytes);
-    send_frames(p, period, frames, notes);
+    send_frames(p, period, frames, true, notes);
     period->filled = 0;
     period->sent = 0;
     if (notes->end == PLAY_STOPPED)
         return;
     notes->clockPos = period->clockPos;
+    show_clock(p, notes);
+}
+
+// With exact edges while a lead is kept, a full period after which the pass
+// ends in less than a period waits for the pass's last frames, and both go
+// to the device in one write: at each pass end a write fewer, and a wake-up
+// fewer of the server's plugin, which wakes for every write. The device's
+// buffer holds two periods at least.
+bool holds_for_the_tail(const Player *p, const PlayNotes *notes, int64_t pos, int64_t to)
+{
+    return p->exact && (notes->keysLive || notes->remoteLive) && pos < to &&
+           to - pos < p->period && 2 * uint64_t{p->period} <= pcm_buffer_frames(p->pcm);
+}
+
+// Sends a held period and the pass's last frames after it, once the lead
+// allows, and shows the clock; those last frames, sent, begin the period
+// that follows.
+void write_held_period_or_exit(Player *p, Period *period, PlayNotes *notes)
+{
+    send_frames(p, period, period->filled, true, notes);
+    if (notes->end == PLAY_STOPPED)
+        return;
+    period->filled -= p->period;
+    period->sent -= p->period;
+    notes->clockPos = period->clockPos;
+    period->clockPos = period->tailPos;
     show_clock(p, notes);
 }
 
@@ -144,13 +173,15 @@ void play_pass_or_exit(Player *p, int64_t from, int64_t to, Period *period, Play
     for (int64_t pos = from; pos < to && notes->end == PLAY_DONE;) {
         if (period->filled == 0)
             period->clockPos = pos;
-        int64_t room = p->period - period->filled;
+        int64_t room = (period->filled < p->period ? p->period : 2 * p->period) - period->filled;
         auto frames = static_cast<uint32_t>(to - pos < room ? to - pos : room);
         uint32_t got =
             read_frames(p, pos, frames, p->buffer + size_t{period->filled} * frameBytes, notes);
         period->filled += got;
         pos += got;
-        if (period->filled == p->period)
+        if (period->filled == p->period && holds_for_the_tail(p, notes, pos, to))
+            period->tailPos = pos;
+        else if (period->filled == p->period)
             write_period_or_exit(p, period, notes);
     }
 }
@@ -178,16 +209,19 @@ int32_t passes_after_keys(Player *p, int32_t left, PlayNotes *notes, bool *hande
 }
 
 // With keys or the remote live, what follows a pass is decided as late as
-// the lead allows: the pass's frames sent (with exact edges, those of a
-// period it shares with the next), once all but the lead of what was
+// the lead allows: the pass's frames sent at once (with exact edges, those
+// of a period it shares with the next: a wait for the lead before them
+// would be a wake-up more for nothing), once all but the lead of what was
 // written has been heard. A key pressed a lead before the pass's end acts
 // there. Before the stream starts (its first period), at once.
 void wait_until_pass_heard(Player *p, Period *period, PlayNotes *notes)
 {
+    if (period->filled > p->period && notes->end != PLAY_STOPPED)
+        write_held_period_or_exit(p, period, notes);
     if (!(notes->keysLive || notes->remoteLive) || notes->end != PLAY_DONE ||
         !pcm_running(p->pcm))
         return;
-    send_frames(p, period, period->filled, notes);
+    send_frames(p, period, period->filled, false, notes);
     if (notes->end == PLAY_DONE && !wait_for_lead(p, notes))
         notes->end = PLAY_STOPPED;
 }
@@ -198,7 +232,7 @@ void wait_until_pass_heard(Player *p, Period *period, PlayNotes *notes)
 // the last period is filled up with silence.
 void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
 {
-    Period period{0, 0, 0};
+    Period period{0, 0, 0, 0};
     bool handedOn = false;
     int32_t marker = 0; // the hand-on's, for the pass it begins (one at most follows it)
     for (int32_t left = loops; left > 0 && notes->end == PLAY_DONE;) {

@@ -176,7 +176,8 @@ bool ready_until_go(Player *p, PlayNotes *notes)
 // so a stall shows here, as a wait longer than all that was queued (the
 // sound server's share included) takes to play, and goes to trouble as a
 // write's would. False when the play was stopped meanwhile.
-bool room_for(Player *p, PlayNotes *notes, uint32_t frames, WriteTrouble *trouble)
+bool room_for(Player *p, PlayNotes *notes, uint32_t frames, bool keepLead,
+              WriteTrouble *trouble)
 {
     if (!notes->remoteLive && !notes->keysLive)
         return true;
@@ -190,7 +191,7 @@ bool room_for(Player *p, PlayNotes *notes, uint32_t frames, WriteTrouble *troubl
     queued = std::max(queued, pcm_unheard_frames(p->pcm, queued));
     int64_t began = monotonic_ns();
     uint32_t pauses = pauses_so_far();
-    if (!wait_for_lead(p, notes) ||
+    if ((keepLead && !wait_for_lead(p, notes)) ||
         (notes->remoteLive &&
          !wait_until_queued_at_most(p, notes, buffer > frames ? buffer - frames : 0)))
         return false;

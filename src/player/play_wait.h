@@ -38,9 +38,11 @@ bool pause_while_asked(Player *p, PlayNotes *notes);
 // waits for the go. False when the play was stopped instead.
 bool ready_until_go(Player *p, PlayNotes *notes);
 
-// With keys or the remote live, waits for the lead before a write; with
-// the remote on, the write must not block its wait either: waits, serving
-// it, for room for frames (for the go, where an armed play filled the
-// device). A stall shows here then, and goes to trouble as a write's
-// would. False when the play was stopped meanwhile.
-bool room_for(Player *p, PlayNotes *notes, uint32_t frames, WriteTrouble *trouble);
+// With keys or the remote live, waits for the lead before a write (where
+// keepLead: a pass's last frames go at once, and the lead is waited for
+// after them); with the remote on, the write must not block its wait
+// either: waits, serving it, for room for frames (for the go, where an
+// armed play filled the device). A stall shows here then, and goes to
+// trouble as a write's would. False when the play was stopped meanwhile.
+bool room_for(Player *p, PlayNotes *notes, uint32_t frames, bool keepLead,
+              WriteTrouble *trouble);

@@ -104,11 +104,12 @@ Selection first_selection(const Player *p, const FirstSelection &first)
 void allocate_period_buffer_or_exit(Player *p)
 {
     const WaveFields &w = p->wave;
-    // Room for the samples as read and as the device takes them.
+    // Room for the samples as read and as the device takes them, for two
+    // periods: a period held for a pass's last frames has them after it.
     uint32_t room = std::max(frame_bytes(w), pcm_frame_room(p->pcm));
     uint64_t bytes = uint64_t{room} * p->period;
     if (p->period > 0 && bytes <= LARGEST_BUFFER)
-        p->buffer = static_cast<unsigned char *>(std::calloc(bytes, 1));
+        p->buffer = static_cast<unsigned char *>(std::calloc(2 * bytes, 1));
     if (p->buffer == nullptr)
         exit_with_message(stderr, 1, "Unable to allocate a period buffer of %u frames\n",
                           p->period);

@@ -325,7 +325,7 @@ class DeviceDouble(CuedeckCase):
         data = counter_data(16000, 1, 2)
         self.wav(rate=8000, data=data)
         s = TtySession(self, "--exact", "d", "t.wav", 0.5, 1, " ", 50, 0,
-                       fake={"period": 400, "delay_ms": 5})  # takes a period in 5 ms
+                       fake={"period": 300, "delay_ms": 5})  # a period in 5 ms; a pass ends inside one
         s.expect("to show additional commands\n")
         s.send("p\n")
         wait_until(lambda: "start" in self.calls(), 5, "the play did not start", 0.002)
