@@ -1,6 +1,7 @@
 """What real ALSA can't show here, through the test double of the device
 calls: refused settings, underruns, other grants, and the call order."""
 
+import re
 import signal
 import struct
 import termios
@@ -324,7 +325,7 @@ class DeviceDouble(CuedeckCase):
         # later.
         data = counter_data(16000, 1, 2)
         self.wav(rate=8000, data=data)
-        s = TtySession(self, "--exact", "d", "t.wav", 0.5, 1, " ", 50, 0,
+        s = TtySession(self, "--exact", "d", "t.wav", 0.5, 1, " ", 50, 1,
                        fake={"period": 300, "delay_ms": 5})  # a period in 5 ms; a pass ends inside one
         s.expect("to show additional commands\n")
         s.send("p\n")
@@ -335,6 +336,9 @@ class DeviceDouble(CuedeckCase):
         s.send("x\n")
         self.assertEqual(s.finish()[0], 0)
         self.assertPlayed(data[8000:16000] * 2 + data[16000:24000], self.out)
+        # Each period's own start (and its clock shown again for a key, with what the key will do).
+        clocks = re.findall(r"clock = (\d+\.\d+) sec(?!  →)", s.out.decode())
+        self.assertTrue(clocks and all(a != b for a, b in zip(clocks, clocks[1:])), clocks)
 
     def test_an_ignored_ctrl_c_stays_ignored(self):
         # A background job's SIGINT is ignored: a menu play goes on to its end.
