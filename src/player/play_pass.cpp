@@ -78,7 +78,6 @@ struct Period {
     uint32_t filled;
     uint32_t sent;    // to the device
     int64_t clockPos; // the file position of its first frame
-    int64_t tailPos;  // held: the file position of the frame after it
 };
 
 // Sends the period's frames up to upTo that the device doesn't have yet,
@@ -137,10 +136,10 @@ bool holds_for_the_tail(const Player *p, const PlayNotes *notes, int64_t pos, in
            to - pos < p->period && 2 * uint64_t{p->period} <= pcm_buffer_frames(p->pcm);
 }
 
-// Sends a held period and the pass's last frames after it, once the lead
-// allows, and shows the clock; those last frames, sent, begin the period
-// that follows.
-void write_held_period_or_exit(Player *p, Period *period, PlayNotes *notes)
+// Sends a held period and the pass's last frames after it, up to the file
+// position passEnd, once the lead allows, and shows the clock; those last
+// frames, sent, begin the period that follows.
+void write_held_period_or_exit(Player *p, Period *period, int64_t passEnd, PlayNotes *notes)
 {
     send_frames(p, period, period->filled, true, notes);
     if (notes->end == PLAY_STOPPED)
@@ -148,7 +147,7 @@ void write_held_period_or_exit(Player *p, Period *period, PlayNotes *notes)
     period->filled -= p->period;
     period->sent -= p->period;
     notes->clockPos = period->clockPos;
-    period->clockPos = period->tailPos;
+    period->clockPos = passEnd - period->filled;
     show_clock(p, notes);
 }
 
@@ -166,11 +165,13 @@ int64_t pass_end(const Player *p, int64_t from)
 }
 
 // One pass: frames [from, to) into the period buffer, each full period
-// written. It ends early where the file was cut short, or on Ctrl-C.
+// written (a held one with the pass's last frames). It ends early where the
+// file was cut short, or on Ctrl-C.
 void play_pass_or_exit(Player *p, int64_t from, int64_t to, Period *period, PlayNotes *notes)
 {
     uint32_t frameBytes = frame_bytes(p->wave);
-    for (int64_t pos = from; pos < to && notes->end == PLAY_DONE;) {
+    int64_t pos = from;
+    while (pos < to && notes->end == PLAY_DONE) {
         if (period->filled == 0)
             period->clockPos = pos;
         int64_t room = (period->filled < p->period ? p->period : 2 * p->period) - period->filled;
@@ -179,11 +180,11 @@ void play_pass_or_exit(Player *p, int64_t from, int64_t to, Period *period, Play
             read_frames(p, pos, frames, p->buffer + size_t{period->filled} * frameBytes, notes);
         period->filled += got;
         pos += got;
-        if (period->filled == p->period && holds_for_the_tail(p, notes, pos, to))
-            period->tailPos = pos;
-        else if (period->filled == p->period)
+        if (period->filled == p->period && !holds_for_the_tail(p, notes, pos, to))
             write_period_or_exit(p, period, notes);
     }
+    if (period->filled > p->period && notes->end != PLAY_STOPPED)
+        write_held_period_or_exit(p, period, pos, notes);
 }
 
 // How many passes are left after the one that just ended, by the key
@@ -216,8 +217,6 @@ int32_t passes_after_keys(Player *p, int32_t left, PlayNotes *notes, bool *hande
 // there. Before the stream starts (its first period), at once.
 void wait_until_pass_heard(Player *p, Period *period, PlayNotes *notes)
 {
-    if (period->filled > p->period && notes->end != PLAY_STOPPED)
-        write_held_period_or_exit(p, period, notes);
     if (!(notes->keysLive || notes->remoteLive) || notes->end != PLAY_DONE ||
         !pcm_running(p->pcm))
         return;
@@ -232,7 +231,7 @@ void wait_until_pass_heard(Player *p, Period *period, PlayNotes *notes)
 // the last period is filled up with silence.
 void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
 {
-    Period period{0, 0, 0, 0};
+    Period period{0, 0, 0};
     bool handedOn = false;
     int32_t marker = 0; // the hand-on's, for the pass it begins (one at most follows it)
     for (int32_t left = loops; left > 0 && notes->end == PLAY_DONE;) {
