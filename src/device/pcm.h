@@ -83,13 +83,20 @@ void pcm_start_held(PcmDevice *pcm);
 // The frames the device holds not yet played; 0 where it can't tell.
 uint64_t pcm_queued_frames(const PcmDevice *pcm);
 
-// The frames written and not yet heard, by the device's delay: finer than
-// the queue through a sound server, whose plugin counts the queue in whole
-// periods. Asked only of a running or paused stream (the pulse plugin's
-// delay waits for the server's first timing answer, which it asks for as
-// the stream is made, at the prepare before any play); else, or where the
-// device can't tell, queued.
-uint64_t pcm_unheard_frames(const PcmDevice *pcm, uint64_t queued);
+// One look at the device, its state read once.
+struct PcmLook {
+    bool running;     // started, and neither stopped nor paused
+    uint64_t queued;  // the frames it holds not yet played, as pcm_queued_frames
+    uint64_t unheard; // the frames written and not yet heard
+};
+
+// Looks at the device. Where byDelay, what is not yet heard is the device's
+// delay: finer than the queue through a sound server, whose plugin counts
+// the queue in whole periods. The delay is asked only of a running or
+// paused stream (the pulse plugin's waits for the server's first timing
+// answer, which it asks for as the stream is made, at the prepare before
+// any play); else, or where the device can't tell, it is the queue.
+PcmLook pcm_look(const PcmDevice *pcm, bool byDelay);
 
 // Whether the stream is running: started, and neither stopped nor paused.
 bool pcm_running(const PcmDevice *pcm);

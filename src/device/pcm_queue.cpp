@@ -18,14 +18,18 @@ uint64_t pcm_queued_frames(const PcmDevice *pcm)
     return pcm->bufferFrames - static_cast<snd_pcm_uframes_t>(room);
 }
 
-uint64_t pcm_unheard_frames(const PcmDevice *pcm, uint64_t queued)
+PcmLook pcm_look(const PcmDevice *pcm, bool byDelay)
 {
-    snd_pcm_sframes_t delay = 0;
+    PcmLook look{false, pcm_queued_frames(pcm), 0};
+    look.unheard = look.queued;
+    // Read after the room, whose update may find the stream run dry.
     snd_pcm_state_t state = snd_pcm_state(pcm->handle);
-    if ((state != SND_PCM_STATE_RUNNING && state != SND_PCM_STATE_PAUSED) ||
-        snd_pcm_delay(pcm->handle, &delay) < 0 || delay < 0)
-        return queued;
-    return static_cast<uint64_t>(delay);
+    look.running = state == SND_PCM_STATE_RUNNING;
+    snd_pcm_sframes_t delay = 0;
+    if (byDelay && (look.running || state == SND_PCM_STATE_PAUSED) &&
+        snd_pcm_delay(pcm->handle, &delay) == 0 && delay >= 0)
+        look.unheard = static_cast<uint64_t>(delay);
+    return look;
 }
 
 int64_t pcm_ns_of(const PcmDevice *pcm, uint64_t frames)

@@ -18,13 +18,12 @@ int64_t sooner(int64_t a, int64_t b)
     return a < 0 || (b >= 0 && b < a) ? b : a;
 }
 
-// What is written and not yet heard: by the device's delay where it
-// counts (a lead is kept, a subscriber is told of what is heard), else
-// the device's queue.
-uint64_t unheard_now(const Player *p, const PlayNotes *notes, uint64_t queued, bool byDelay)
+// A look at the device, with what is written and not yet heard by its
+// delay where that counts (a lead is kept, a subscriber is told of what is
+// heard), else by its queue.
+PcmLook look_now(const Player *p, const PlayNotes *notes, bool byDelay)
 {
-    byDelay = byDelay || (notes->remoteLive && remote_has_subscribers());
-    return byDelay ? pcm_unheard_frames(p->pcm, queued) : queued;
+    return pcm_look(p->pcm, byDelay || (notes->remoteLive && remote_has_subscribers()));
 }
 
 // How much longer than what it held takes to play a device may keep a lead
@@ -51,9 +50,11 @@ bool lead_let_go(const Player *p, PlayNotes *notes, uint64_t unheard, int64_t wa
 // until the device holds at most most frames, or, for the lead, until what
 // is written and not yet heard (by the device's delay) is down to the
 // device's lead. A lead is kept only while the stream runs (an armed fill
-// or a first period has nothing playing down) and plays down. False when
-// the play was stopped meanwhile.
-bool wait_for_queue(Player *p, PlayNotes *notes, uint64_t most, bool lead)
+// or a first period has nothing playing down) and plays down. Where held
+// is UINT64_MAX, the first look sets it to all the device held then (its
+// queue, or what is not yet heard, whichever is more). False when the play
+// was stopped meanwhile.
+bool wait_for_queue(Player *p, PlayNotes *notes, uint64_t most, bool lead, uint64_t *held)
 {
     int64_t began = monotonic_ns();
     uint64_t heldAtFirst = UINT64_MAX;
@@ -61,18 +62,20 @@ bool wait_for_queue(Player *p, PlayNotes *notes, uint64_t most, bool lead)
         take_keys(p, notes);
         if (notes->end == PLAY_STOPPED || pcm_stopping(p->pcm))
             return false;
-        if (lead && !pcm_running(p->pcm))
+        PcmLook look = look_now(p, notes, lead);
+        if (*held == UINT64_MAX)
+            *held = std::max(look.queued, look.unheard);
+        if (lead && !look.running)
             return true;
-        uint64_t queued = pcm_queued_frames(p->pcm);
-        uint64_t unheard = unheard_now(p, notes, queued, lead);
+        uint64_t unheard = look.unheard;
         int64_t feedbackNs = push_heard_feedback(p, notes, unheard);
         if (heldAtFirst == UINT64_MAX)
             heldAtFirst = unheard;
         if (lead && lead_let_go(p, notes, unheard, monotonic_ns() - began, heldAtFirst))
             return true;
-        uint64_t counted = lead ? unheard : queued;
+        uint64_t counted = lead ? unheard : look.queued;
         if (lead)
-            most = pcm_lead_frames(p->pcm, queued, unheard);
+            most = pcm_lead_frames(p->pcm, look.queued, unheard);
         // Within a millisecond: a wait's wake-up is no finer.
         if (counted <= most + p->wave.rate / 1000)
             return true;
@@ -125,12 +128,14 @@ void take_keys(Player *p, PlayNotes *notes)
 // meanwhile (Ctrl-C, q).
 bool wait_until_queued_at_most(Player *p, PlayNotes *notes, uint64_t frames)
 {
-    return wait_for_queue(p, notes, frames, false);
+    uint64_t held = UINT64_MAX;
+    return wait_for_queue(p, notes, frames, false, &held);
 }
 
 bool wait_for_lead(Player *p, PlayNotes *notes)
 {
-    return wait_for_queue(p, notes, 0, true);
+    uint64_t held = UINT64_MAX;
+    return wait_for_queue(p, notes, 0, true, &held);
 }
 
 // Space: the device holds its place where it can; elsewhere it plays what
@@ -145,7 +150,7 @@ bool pause_while_asked(Player *p, PlayNotes *notes)
     if (!held && notes->keys.paused)
         pcm_rest(p->pcm);
     while (notes->keys.paused && notes->end != PLAY_STOPPED && !pcm_stopping(p->pcm)) {
-        uint64_t unheard = unheard_now(p, notes, pcm_queued_frames(p->pcm), false);
+        uint64_t unheard = look_now(p, notes, false).unheard;
         wait_for_input(notes->keysLive ? STDIN_FILENO : -1, push_heard_feedback(p, notes, unheard));
         take_keys(p, notes);
     }
@@ -174,28 +179,26 @@ bool ready_until_go(Player *p, PlayNotes *notes)
 // and waits, serving it, for room for frames (for the go, where an armed
 // play filled the device). The write then no longer waits for the device,
 // so a stall shows here, as a wait longer than all that was queued (the
-// sound server's share included) takes to play, and goes to trouble as a
-// write's would. False when the play was stopped meanwhile.
+// sound server's share included, as the first wait's first look saw it)
+// takes to play, and goes to trouble as a write's would. False when the
+// play was stopped meanwhile.
 bool room_for(Player *p, PlayNotes *notes, uint32_t frames, bool keepLead,
               WriteTrouble *trouble)
 {
     if (!notes->remoteLive && !notes->keysLive)
         return true;
     uint64_t buffer = pcm_buffer_frames(p->pcm);
-    uint64_t queued = pcm_queued_frames(p->pcm);
-    if (queued + frames > buffer && notes->armed) {
-        if (!ready_until_go(p, notes))
-            return false;
-        queued = pcm_queued_frames(p->pcm);
-    }
-    queued = std::max(queued, pcm_unheard_frames(p->pcm, queued));
+    if (pcm_queued_frames(p->pcm) + frames > buffer && notes->armed &&
+        !ready_until_go(p, notes))
+        return false;
     int64_t began = monotonic_ns();
     uint32_t pauses = pauses_so_far();
-    if ((keepLead && !wait_for_lead(p, notes)) ||
+    uint64_t held = UINT64_MAX;
+    if ((keepLead && !wait_for_queue(p, notes, 0, true, &held)) ||
         (notes->remoteLive &&
-         !wait_until_queued_at_most(p, notes, buffer > frames ? buffer - frames : 0)))
+         !wait_for_queue(p, notes, buffer > frames ? buffer - frames : 0, false, &held)))
         return false;
-    if (pauses == pauses_so_far()) // else the player's own pause
-        pcm_note_stall(monotonic_ns() - began, pcm_ns_of(p->pcm, queued), trouble);
+    if (held != UINT64_MAX && pauses == pauses_so_far()) // else the player's own pause
+        pcm_note_stall(monotonic_ns() - began, pcm_ns_of(p->pcm, held), trouble);
     return true;
 }

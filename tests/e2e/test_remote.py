@@ -91,6 +91,20 @@ class Remote(CuedeckCase):
             ("/cuedeck/state", "idle", "3000", "4000", "0.375000", "0.500000", "1", "0", "3"),
         ])
 
+    def test_passes_shorter_than_a_period_are_told_as_heard(self):
+        # Exact edges: the first two passes share the first period, written
+        # before the stream starts; each pass is told when its frames are heard.
+        port = self.serve()
+        oscsend(port, "/cuedeck/subscribe", "ii", 50, self.dump.port)
+        osc_client(port, "m /cuedeck/exact i 1\nm /cuedeck/out f 0.0375\nm /cuedeck/loops i 3\n"
+                   "m /cuedeck/go\nw 4\n")
+        self.dump.wait_for("/cuedeck/done", "heard", "0")
+        self.finish()
+        self.assertPlayed(DATA[:600] * 3, self.out)
+        told = [m[0][9:] for m in self.dump.messages() if m[0][9:] in ("pass", "position")]
+        second = told.index("pass", told.index("pass") + 1)
+        self.assertIn("position", told[told.index("pass"):second], "pass 2 told as pass 1 began")
+
     def test_a_file_changed_after_the_arm_disarms_it(self):
         port = self.serve()
         oscsend(port, "/cuedeck/subscribe", "ii", 0, self.dump.port)
