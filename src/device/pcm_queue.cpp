@@ -20,16 +20,15 @@ uint64_t pcm_queued_frames(const PcmDevice *pcm)
 
 PcmLook pcm_look(const PcmDevice *pcm, bool byDelay)
 {
-    PcmLook look{false, pcm_queued_frames(pcm), 0};
-    look.unheard = look.queued;
+    uint64_t queued = pcm_queued_frames(pcm);
     // Read after the room, whose update may find the stream run dry.
     snd_pcm_state_t state = snd_pcm_state(pcm->handle);
-    look.running = state == SND_PCM_STATE_RUNNING;
+    bool running = state == SND_PCM_STATE_RUNNING;
     snd_pcm_sframes_t delay = 0;
-    if (byDelay && (look.running || state == SND_PCM_STATE_PAUSED) &&
-        snd_pcm_delay(pcm->handle, &delay) == 0 && delay >= 0)
-        look.unheard = static_cast<uint64_t>(delay);
-    return look;
+    if (!byDelay || !(running || state == SND_PCM_STATE_PAUSED) ||
+        snd_pcm_delay(pcm->handle, &delay) < 0 || delay < 0)
+        return PcmLook{running, queued, queued};
+    return PcmLook{running, queued, static_cast<uint64_t>(delay)};
 }
 
 int64_t pcm_ns_of(const PcmDevice *pcm, uint64_t frames)

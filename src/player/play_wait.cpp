@@ -21,9 +21,9 @@ int64_t sooner(int64_t a, int64_t b)
 // A look at the device, with what is written and not yet heard by its
 // delay where that counts (a lead is kept, a subscriber is told of what is
 // heard), else by its queue.
-PcmLook look_now(const Player *p, const PlayNotes *notes, bool byDelay)
+PcmLook look_now(const Player *p, bool byDelay)
 {
-    return pcm_look(p->pcm, byDelay || (notes->remoteLive && remote_has_subscribers()));
+    return pcm_look(p->pcm, byDelay || remote_has_subscribers());
 }
 
 // How much longer than what it held takes to play a device may keep a lead
@@ -62,7 +62,7 @@ bool wait_for_queue(Player *p, PlayNotes *notes, uint64_t most, bool lead, uint6
         take_keys(p, notes);
         if (notes->end == PLAY_STOPPED || pcm_stopping(p->pcm))
             return false;
-        PcmLook look = look_now(p, notes, lead);
+        PcmLook look = look_now(p, lead);
         if (*held == UINT64_MAX)
             *held = std::max(look.queued, look.unheard);
         if (lead && !look.running)
@@ -150,7 +150,7 @@ bool pause_while_asked(Player *p, PlayNotes *notes)
     if (!held && notes->keys.paused)
         pcm_rest(p->pcm);
     while (notes->keys.paused && notes->end != PLAY_STOPPED && !pcm_stopping(p->pcm)) {
-        uint64_t unheard = look_now(p, notes, false).unheard;
+        uint64_t unheard = look_now(p, false).unheard;
         wait_for_input(notes->keysLive ? STDIN_FILENO : -1, push_heard_feedback(p, notes, unheard));
         take_keys(p, notes);
     }

@@ -320,20 +320,22 @@ class DeviceDouble(CuedeckCase):
 
     def test_a_late_key_acts_at_the_end_of_the_pass_heard(self):
         # The paced device plays from its start at 8 kHz, and would take far
-        # more ahead: the second pass of a 0.5 s loop ends 1 s later. '>'
-        # 0.4 s before that end (the lead is 278 ms) acts there, not a pass
-        # later.
+        # more ahead; it is heard 0.25 s after it plays (a server's latency):
+        # the second pass of a 0.5 s loop ends 1.25 s later. '>' 0.4 s before
+        # that end (the lead is 278 ms, counted by the delay) acts there, not
+        # a pass later.
         data = counter_data(16000, 1, 2)
         self.wav(rate=8000, data=data)
         s = TtySession(self, "--exact", "d", "t.wav", 0.5, 1, " ", 50, 1,
-                       fake={"period": 300, "delay_ms": 5})  # a period in 5 ms; a pass ends inside one
+                       fake={"period": 300, "delay_ms": 5, "latency": 2000})  # a pass ends inside a period
         s.expect("to show additional commands\n")
         s.send("p\n")
         wait_until(lambda: "start" in self.calls(), 5, "the play did not start", 0.002)
-        time.sleep(0.6)
+        time.sleep(0.85)
         s.send(">")
         s.expect(menu("1.00", "1.50", 1), timeout=10)
         s.send("x\n")
+        self.assertEqual(s.proc.stderr.read(), b"")  # heard whole: no stall, no underrun
         self.assertEqual(s.finish()[0], 0)
         self.assertPlayed(data[8000:16000] * 2 + data[16000:24000], self.out)
         # Each period's own start, until the key shows the clock again with what it will do.
