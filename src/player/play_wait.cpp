@@ -52,12 +52,12 @@ bool lead_let_go(const Player *p, PlayNotes *notes, uint64_t unheard, int64_t wa
 // device's lead. A lead is kept only while the stream runs (an armed fill
 // or a first period has nothing playing down) and plays down. Where held
 // is UINT64_MAX, the first look sets it to all the device held then (its
-// queue, or what is not yet heard, whichever is more). False when the play
+// queue, or what is not yet heard, whichever is more): a lead wait, the
+// first of a write's waits, lets the lead go by it. False when the play
 // was stopped meanwhile.
 bool wait_for_queue(Player *p, PlayNotes *notes, uint64_t most, bool lead, uint64_t *held)
 {
     int64_t began = monotonic_ns();
-    uint64_t heldAtFirst = UINT64_MAX;
     for (;;) {
         take_keys(p, notes);
         if (notes->end == PLAY_STOPPED || pcm_stopping(p->pcm))
@@ -69,9 +69,7 @@ bool wait_for_queue(Player *p, PlayNotes *notes, uint64_t most, bool lead, uint6
             return true;
         uint64_t unheard = look.unheard;
         int64_t feedbackNs = push_heard_feedback(p, notes, unheard);
-        if (heldAtFirst == UINT64_MAX)
-            heldAtFirst = unheard;
-        if (lead && lead_let_go(p, notes, unheard, monotonic_ns() - began, heldAtFirst))
+        if (lead && lead_let_go(p, notes, unheard, monotonic_ns() - began, *held))
             return true;
         uint64_t counted = lead ? unheard : look.queued;
         if (lead)
