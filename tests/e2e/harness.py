@@ -189,6 +189,19 @@ def start_sound_server(folder, kind):
     return proc, env
 
 
+def scheduled_in_real_time(pid):
+    """Whether a thread of the process runs with a real-time policy, as a
+    sound server's data thread does where the system allows it (with or
+    without the flag that its children not inherit it)."""
+    def realtime(tid):
+        try:
+            policy = os.sched_getscheduler(int(tid)) & ~os.SCHED_RESET_ON_FORK
+            return policy in (os.SCHED_FIFO, os.SCHED_RR)
+        except OSError:  # the thread has ended
+            return False
+    return any(realtime(tid) for tid in os.listdir("/proc/%d/task" % pid))
+
+
 def stop_sound_server(proc):
     """Ends the server and its helpers: pipewire-pulse outlives its daemon."""
     os.killpg(proc.pid, signal.SIGKILL)
