@@ -103,11 +103,15 @@ int32_t whole_argument(const char *name, const char *arg)
 }
 
 // Whether arg is an option rather than a positional argument: it begins
-// with "-", and not as a number does (a negative START or LOOPS). No ALSA
-// device name begins with "-" either.
+// with "-", and not as a number does (a negative START or LOOPS, "-1x"
+// taken as -1 with a warning; "-inf" and "-nan", which START and STOP
+// read as numbers). No ALSA device name begins with "-" either.
 bool is_option(const char *arg)
 {
-    return arg[0] == '-' && arg[1] != '\0' && std::strchr("0123456789.", arg[1]) == nullptr;
+    char *end = nullptr;
+    std::strtod(arg, &end);
+    return arg[0] == '-' && arg[1] != '\0' && std::strchr("0123456789.", arg[1]) == nullptr &&
+           !wholly_a_number(arg, end);
 }
 
 // --osc PLACE or --osc=PLACE: where the remote listens. Returns the

@@ -23,7 +23,8 @@ struct Address {
 
 const Address ADDRESSES[] = {
     {"/cuedeck/go", COMMAND_PLAY, {"", "w", "ss"}},
-    {"/cuedeck/arm", COMMAND_ARM, {"", "w", "ss"}},
+    {"/cuedeck/load", COMMAND_ARM, {"", "w", "ss"}},
+    {"/cuedeck/arm", COMMAND_ARM, {"", "w", "ss"}}, // the load's older name
     {"/cuedeck/stop", COMMAND_STOP, {""}},
     {"/cuedeck/next", COMMAND_HAND_ON, {""}},
     {"/cuedeck/prev", COMMAND_HAND_BACK, {""}},

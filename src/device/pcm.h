@@ -75,10 +75,22 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, unsigned char *buffer, uint
 // Frames the device's buffer holds, as granted.
 uint64_t pcm_buffer_frames(const PcmDevice *pcm);
 
-// While held, writes fill the device without starting it (an armed play);
+// While held, writes fill the device without starting it (a loaded play);
 // pcm_start_held lets it go, starting it at once where it holds frames.
+// A held device takes at most pcm_held_room frames, less than a period:
+// one more might start it by itself, by reaching its start threshold, a
+// sound server's pre-buffer (a period, for the stream the hardware
+// parameters make) or its least request (pipewire-pulse plays a stream
+// that holds a period, whatever its pre-buffer).
 void pcm_hold_start(PcmDevice *pcm);
 void pcm_start_held(PcmDevice *pcm);
+uint64_t pcm_held_room(const PcmDevice *pcm);
+
+// Waits for a control call still under way (a stopped play's drop, which a
+// stalled sound server holds up): until it is done, any other call on the
+// device waits for it, and Ctrl-C could not end that wait. False when
+// pcm_abort came first.
+bool pcm_settle(PcmDevice *pcm);
 
 // The frames the device holds not yet played; 0 where it can't tell.
 uint64_t pcm_queued_frames(const PcmDevice *pcm);

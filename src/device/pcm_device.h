@@ -45,11 +45,15 @@ struct PcmDevice {
     uint32_t continuesSeen; // the process's continues as of the last write
     unsigned int rate;      // granted
     snd_pcm_uframes_t bufferFrames;
+    snd_pcm_uframes_t periodFrames;
     // What a play with keys or the remote live keeps written and not yet
     // heard (see pcm_lead_frames); raised where the route proves to need more.
     uint64_t leadFrames;
     bool canPause; // holds its place on snd_pcm_pause
-    bool holdStart; // writes don't start the stream: an armed play waits for its go
+    bool holdStart; // writes don't start the stream: a loaded play waits for its go
+    // The start threshold in force: a write that fills the device to it
+    // starts the stream.
+    snd_pcm_uframes_t startThreshold;
     SampleEncoding encoding; // the file's samples
     bool bigEndian;          // ... with their bytes in the other order
     SampleEncoding played;   // as the device takes them: converted if they differ

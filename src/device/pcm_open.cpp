@@ -186,6 +186,7 @@ uint32_t pcm_configure_or_exit(PcmDevice *pcm, const PcmFrames &frames)
     warn_of_another_rate(granted, frames.rate);
     pcm->rate = granted;
     pcm->bufferFrames = buffer;
+    pcm->periodFrames = period;
     pcm->leadFrames = first_lead_frames(handle, granted, period);
     pcm->canPause = snd_pcm_hw_params_can_pause(params) != 0;
     route_channels(pcm, frames);
@@ -213,9 +214,12 @@ void start_streams_by_hand(PcmDevice *pcm)
     // waits, its read position runs ahead of what is written, so the next
     // play would lose as much of its beginning as the menu waited.
     // A device that keeps its own start threshold starts on the write that
-    // reaches it, as before.
+    // reaches it, as before: taken as the library's default, one frame, so
+    // that a load never starts it.
+    pcm->startThreshold = 1;
     if (snd_pcm_sw_params_current(pcm->handle, params) < 0 ||
-        snd_pcm_sw_params_set_start_threshold(pcm->handle, params, pcm->bufferFrames) < 0)
+        snd_pcm_sw_params_set_start_threshold(pcm->handle, params, pcm->bufferFrames) < 0 ||
+        snd_pcm_sw_params(pcm->handle, params) < 0)
         return;
-    snd_pcm_sw_params(pcm->handle, params);
+    pcm->startThreshold = pcm->bufferFrames;
 }

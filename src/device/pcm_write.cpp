@@ -1,5 +1,6 @@
 // Writing periods to the device: the frames made ready for it, the start
 // of the stream, recovery, stalls, and the stop, drop and drain of a play.
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -231,6 +232,16 @@ WriteResult pcm_write_period_or_exit(PcmDevice *pcm, unsigned char *buffer, uint
 void pcm_hold_start(PcmDevice *pcm)
 {
     pcm->holdStart = true;
+}
+
+uint64_t pcm_held_room(const PcmDevice *pcm)
+{
+    return std::min(pcm->startThreshold, pcm->periodFrames) - 1;
+}
+
+bool pcm_settle(PcmDevice *pcm)
+{
+    return device_settled(pcm, true);
 }
 
 void pcm_start_held(PcmDevice *pcm)

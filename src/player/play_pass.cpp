@@ -93,7 +93,10 @@ void send_frames(Player *p, Period *period, uint32_t upTo, bool keepLead, PlayNo
     // The device converts the frames where they lie: those sent before them
     // are no longer needed.
     unsigned char *first = p->buffer + size_t{period->sent} * frame_bytes(p->wave);
-    if (notes->end == PLAY_STOPPED || (notes->keys.paused && !pause_while_asked(p, notes)) ||
+    // The device settles first: a stopped play's drop that a stalled
+    // server holds up would hold every look at the device, beyond Ctrl-C.
+    if (notes->end == PLAY_STOPPED || !pcm_settle(p->pcm) ||
+        (notes->keys.paused && !pause_while_asked(p, notes)) ||
         !room_for(p, notes, frames, keepLead, &trouble) ||
         pcm_write_period_or_exit(p->pcm, first, frames, &trouble) == WRITE_STOPPED) {
         notes->end = PLAY_STOPPED;
@@ -260,7 +263,8 @@ void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
     }
     if (period.filled > 0 && notes->end != PLAY_STOPPED)
         write_period_or_exit(p, &period, notes);
-    if (notes->armed && !ready_until_go(p, notes)) // all of it fitted the device
+    // All of it fitted the device as a load holds it.
+    if (notes->armed && notes->end != PLAY_STOPPED && !ready_until_go(p, notes))
         notes->end = PLAY_STOPPED;
 }
 

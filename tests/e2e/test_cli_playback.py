@@ -282,6 +282,9 @@ class FailuresAndPrompt(CuedeckCase):
             # No device name begins with "-".
             (None, ["-D", "hw:0", "t.wav"], b"x", 2, "", "cuedeck: unknown option '-D'\n" + USAGE),
             (None, ["-v"], b"x", 2, "", ("has", "man -l man/cuedeck.1")),
+            # ... but what the C library reads as a number is a position.
+            (wav_bytes(frames=10), [self.device, bad, "-nan", "-Infinity", "px"], b"", 0,
+             ("has", "Playing..."), ""),
             # The remote: where it listens, and a script's play with it on.
             (None, ["--osc", "nope", "null"], b"", 2, "",
              "cuedeck: can't listen for OSC at nope: give a port, or HOST:PORT\n"),

@@ -392,18 +392,30 @@ class SoundServer(CuedeckCase):
 
     def test_ctrl_c_while_the_server_is_stopped_when_a_play_starts(self):
         # The session's first play and the play after a Ctrl-C must start
-        # the stream, a call that waits for the server (all of its processes).
+        # the stream, a call that waits for the server (all of its processes);
+        # so must a play after one stopped while the server still ran.
         data = counter_data(3 * RATE, 2, 2)
         self.wav(rate=RATE, channels=2, data=data)
-        s = Session(self, self.device, "t.wav", 0.5, 2.5, " ", 1, 0, env=self.env)
+        for before, session in (("nothing", Session), ("a stopped play", TtySession)):
+            with self.subTest(before=before):
+                self.ctrl_c_while_the_server_is_stopped(data, before, session)
+
+    def ctrl_c_while_the_server_is_stopped(self, data, before, session):
+        s = session(self, self.device, "t.wav", 0.5, 2.5, " ", 1, 0, env=self.env)
         s.expect(menu("0.50", "2.50"))
+        if before != "nothing":
+            s.send("p\n")
+            self.heard(model_pass(data, FRAME_BYTES, RATE // 2, 2 * RATE)[:6 * RATE * FRAME_BYTES // 10])
+            s.proc.send_signal(signal.SIGINT)
+            s.expect(menu("0.50", "2.50"))
+            self.wait_until_quiet()
         os.killpg(self.server.pid, signal.SIGSTOP)
         self.addCleanup(os.killpg, self.server.pid, signal.SIGCONT)
         for play in ("first", "after a Ctrl-C"):
             with self.subTest(play=play):
                 s.send("p\n")
                 s.expect("stop  = 2.50 sec\n")
-                time.sleep(0.2)
+                time.sleep(0.4)
                 interrupted = time.monotonic()
                 s.proc.send_signal(signal.SIGINT)
                 s.expect(menu("0.50", "2.50"))
@@ -416,6 +428,7 @@ class SoundServer(CuedeckCase):
         self.assertHeardInOrder(model_pass(data, FRAME_BYTES, RATE // 2, 6 * RATE // 10))
         s.send("x\n")
         self.assertEqual(s.finish()[0], 0)
+        self.wait_until_quiet()
 
     def test_a_scripted_play_cut_short_is_heard_to_the_cut(self):
         data = counter_data(3 * RATE, 2, 2)
@@ -489,6 +502,31 @@ class SoundServer(CuedeckCase):
         rc, out = s.finish()
         self.assertEqual(rc, 0)
         self.assertRegex(err, r"^Warning: the playback device failed after the last sound had played: .+\n$")
+
+    def test_a_loaded_cue_is_silent_until_the_go(self):
+        data = counter_data(RATE, 2, 2)
+        self.wav(rate=RATE, channels=2, data=data)
+        dump = OscDump()
+        self.addCleanup(dump.close)
+        command, env = program(self, ["--osc", "0", self.device, "t.wav"], env=self.env)
+        proc = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.PIPE, cwd=self.dir, env=env)
+        self.addCleanup(proc.kill)
+        port = osc_port(proc)
+        oscsend(port, "/cuedeck/subscribe", "ii", 0, dump.port)
+        oscsend(port, "/cuedeck/load")
+        dump.wait_for("/cuedeck/state", "armed")
+        time.sleep(1)  # what a second brings, when nothing may come
+        with open(self.capture, "rb") as f:
+            f.seek(self.mark)
+            self.assertFalse(any(f.read()), "the load was heard")
+        oscsend(port, "/cuedeck/go")
+        dump.wait_for("/cuedeck/done", "heard", "0")
+        oscsend(port, "/cuedeck/exit")
+        self.assertEqual(proc.wait(timeout=10), 0)
+        self.assertEqual(proc.stderr.read(), b"")
+        proc.stderr.close()
+        self.assertHeardInOrder(model_pass(data, FRAME_BYTES, 0, RATE))
 
     def test_the_remote_is_told_each_pass_as_the_sink_plays_it(self):
         if self.server_kind != "pulseaudio":

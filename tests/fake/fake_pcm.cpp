@@ -369,8 +369,13 @@ snd_pcm_sframes_t snd_pcm_writei(snd_pcm_t *, const void *buffer, snd_pcm_uframe
         return -error_named(what);
     }
     log_line("write " + std::to_string(frames));
-    if (!state.running && frames >= state.startThreshold)
+    // As the library: a write that fills the device to the start threshold
+    // starts it (a device that isn't paced holds only what one write sent).
+    double held = knobs.delayMs.empty() ? 0 : queued_now();
+    if (!state.running && held + static_cast<double>(frames) >= state.startThreshold) {
+        log_line("started by the write");
         start_stream();
+    }
     if (!knobs.delayMs.empty()) {
         usleep(static_cast<useconds_t>(std::stoul(knobs.delayMs) * 1000 * frames /
                                        (state.period > 0 ? state.period : 1)));
