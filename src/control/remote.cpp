@@ -14,7 +14,8 @@
 namespace {
 
 // The shapes of arguments an address takes: "w" a whole number (OSC i or
-// h), "s" seconds (f or d); each address lists up to three shapes.
+// h), "s" seconds (f or d), "b" a flag (T or F, with no data); each
+// address lists up to three shapes.
 struct Address {
     const char *address;
     Command command;
@@ -34,7 +35,7 @@ const Address ADDRESSES[] = {
     {"/cuedeck/in", COMMAND_SET_IN, {"s", "w"}},
     {"/cuedeck/out", COMMAND_SET_OUT, {"s", "w"}},
     {"/cuedeck/loops", COMMAND_SET_LOOPS, {"w"}},
-    {"/cuedeck/exact", COMMAND_SET_EXACT, {"w"}},
+    {"/cuedeck/exact", COMMAND_SET_EXACT, {"w", "b"}},
     {"/cuedeck/state", COMMAND_STATE, {""}},
     {"/cuedeck/subscribe", COMMAND_SUBSCRIBE, {"", "w", "ww"}},
     {"/cuedeck/unsubscribe", COMMAND_UNSUBSCRIBE, {""}},
@@ -60,6 +61,8 @@ char shape_of(char type)
         return 'w';
     if (type == LO_FLOAT || type == LO_DOUBLE)
         return 's';
+    if (type == LO_TRUE || type == LO_FALSE)
+        return 'b';
     return 0;
 }
 
@@ -131,6 +134,8 @@ void take_arguments(RemoteRequest *r, lo_message m)
         if (shape_of(types[i]) == 's') {
             r->hasSeconds = true;
             r->seconds[i] = seconds_at(argv, types, i);
+        } else if (shape_of(types[i]) == 'b') {
+            r->whole = types[i] == LO_TRUE ? 1 : 0;
         } else if (i == 0) {
             r->whole = whole_at(argv, types, i);
             r->marker = r->whole;

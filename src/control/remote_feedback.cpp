@@ -19,8 +19,8 @@ constexpr int MOST_SUBSCRIBERS = 16;
 // Position messages a second, unless the subscriber names a rate.
 constexpr int32_t USUAL_POSITIONS_PER_SECOND = 10;
 
-// ... and at most.
-constexpr int32_t MOST_POSITIONS_PER_SECOND = 1000;
+// ... and at most: each costs the play a message's making and sending.
+constexpr int32_t MOST_POSITIONS_PER_SECOND = 100;
 
 struct Subscriber {
     bool used;
@@ -108,7 +108,7 @@ void push_status(Subscriber *s)
 OscPeer feedback_peer(const RemoteRequest *r)
 {
     OscPeer to = r->from;
-    if (to.connection >= 0 || r->second <= 0 || r->second > 65535)
+    if (to.connection >= 0 || r->arguments < 2)
         return to;
     auto port = htons(static_cast<uint16_t>(r->second));
     if (to.address.ss_family == AF_INET6)
@@ -146,6 +146,10 @@ void subscribe(const RemoteRequest *r)
     int32_t rate = r->arguments > 0 ? r->whole : USUAL_POSITIONS_PER_SECOND;
     if (rate < 0 || rate > MOST_POSITIONS_PER_SECOND) {
         remote_reply(r, false, "position messages per second: 0 to %i", MOST_POSITIONS_PER_SECOND);
+        return;
+    }
+    if (r->arguments > 1 && (r->second < 1 || r->second > 65535)) {
+        remote_reply(r, false, "the port to send to: 1 to 65535");
         return;
     }
     Subscriber *s = subscriber_for(feedback_peer(r), true);

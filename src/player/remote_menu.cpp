@@ -21,18 +21,30 @@ int32_t marker_at_start(const Player *p)
 }
 
 // The frame a request names: marker N's position, or where its seconds
-// fall, as the menu's "i" (or "o") takes them. False for no such marker.
+// fall, as the menu's "i" (or "o") takes them. A controller hears of a
+// time the menu would take as 0 or the end, rather than have it snapped:
+// false, answered, for no such marker or a time outside the file (an in
+// point at its end included).
 bool requested_frame(const Player *p, const RemoteRequest &r, int index, bool in, int32_t *frame)
 {
     const WaveFields &w = p->wave;
     auto length = static_cast<int32_t>(w.length);
     if (!r.hasSeconds) {
         const Marker *m = marker_numbered(&p->markers, r.marker);
-        if (m != nullptr)
+        if (m == nullptr)
+            remote_reply(&r, false, "there is no marker %i", r.marker);
+        else
             *frame = static_cast<int32_t>(m->position);
         return m != nullptr;
     }
     auto seconds = static_cast<float>(r.seconds[index]);
+    double product = frames_product(w.rate, seconds);
+    if (!(product >= 0 && (in ? product < length : product <= length))) {
+        remote_reply(&r, false, "%g sec is outside the file, which lasts %.2f sec",
+                     static_cast<double>(seconds),
+                     static_cast<double>(frames_to_seconds(length, w.rate)));
+        return false;
+    }
     *frame = in ? in_point(w.rate, length, seconds) : out_point(w.rate, length, seconds);
     return true;
 }
@@ -49,10 +61,9 @@ bool selection_for_play(Player *p, const RemoteRequest &r)
     }
     if (r.arguments == 1)
         s = stretch_of(m);
-    if (r.arguments == 2) {
-        requested_frame(p, r, 0, true, &s.start);
-        requested_frame(p, r, 1, false, &s.stop);
-    }
+    if (r.arguments == 2 &&
+        !(requested_frame(p, r, 0, true, &s.start) && requested_frame(p, r, 1, false, &s.stop)))
+        return false;
     if (s.start >= s.stop) {
         remote_reply(&r, false, "%s",
                      s.start == s.stop ? "start and stop are the same"
@@ -81,10 +92,8 @@ Pending set_point(Player *p, const RemoteRequest &r)
 {
     bool in = r.command == COMMAND_SET_IN;
     int32_t frame = 0;
-    if (!requested_frame(p, r, 0, in, &frame)) {
-        remote_reply(&r, false, "there is no marker %i", r.marker);
+    if (!requested_frame(p, r, 0, in, &frame))
         return PENDING_NONE;
-    }
     (in ? p->selection.start : p->selection.stop) = frame;
     remote_reply(&r, true, "%s = %.2f sec", in ? "start" : "stop",
                  static_cast<double>(frames_to_seconds(frame, p->wave.rate)));
@@ -126,10 +135,20 @@ Pending apply_request_at_menu(Player *p, const RemoteRequest &r)
     case COMMAND_SET_OUT:
         return set_point(p, r);
     case COMMAND_SET_LOOPS:
+        // The menu plays a count below 1 as nothing at all: a controller
+        // that asks for it has made a mistake, and hears so.
+        if (r.whole < 1) {
+            remote_reply(&r, false, "loops: at least 1");
+            return PENDING_NONE;
+        }
         p->loops = r.whole;
         remote_reply(&r, true, "loops = %i", r.whole);
         return PENDING_NONE;
     case COMMAND_SET_EXACT:
+        if (r.whole != 0 && r.whole != 1) {
+            remote_reply(&r, false, "exact edges: 0 (off) or 1 (on)");
+            return PENDING_NONE;
+        }
         p->exact = r.whole != 0;
         p->exactUsed = true;
         remote_reply(&r, true, "exact edges %s", p->exact ? "on" : "off");

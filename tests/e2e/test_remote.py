@@ -147,6 +147,15 @@ class Remote(CuedeckCase):
             ("m /cuedeck/go i 9", ["/cuedeck/go", "error", "there is no marker 9"]),
             ("m /cuedeck/go f 1", ["/cuedeck/go", "error", "wrong arguments for this address"]),
             ("m /cuedeck/loops ii 1 2", ["/cuedeck/loops", "error", "wrong arguments for this address"]),
+            # What the menu would snap or play as nothing, a controller hears of.
+            ("m /cuedeck/loops i 0", ["/cuedeck/loops", "error", "loops: at least 1"]),
+            ("m /cuedeck/exact i 2", ["/cuedeck/exact", "error", "exact edges: 0 (off) or 1 (on)"]),
+            ("m /cuedeck/exact T", ["/cuedeck/exact", "ok", "exact edges on"]),
+            ("m /cuedeck/exact F", ["/cuedeck/exact", "ok", "exact edges off"]),
+            ("m /cuedeck/in f 0.5", ["/cuedeck/in", "error", "0.5 sec is outside the file, which lasts 0.50 sec"]),
+            ("m /cuedeck/go ff 0.1 -1", ["/cuedeck/go", "error", "-1 sec is outside the file, which lasts 0.50 sec"]),
+            ("m /cuedeck/subscribe i 101", ["/cuedeck/subscribe", "error", "position messages per second: 0 to 100"]),
+            ("m /cuedeck/subscribe ii 5 70000", ["/cuedeck/subscribe", "error", "the port to send to: 1 to 65535"]),
             ("m /cuedeck/nope", ["/cuedeck/nope", "error", "no such address"]),
             # An unknown address answered as far as 63 bytes go.
             ("m /cuedeck/" + "x" * 70, ["/cuedeck/" + "x" * 54, "error", "no such address"]),
@@ -204,7 +213,7 @@ class Remote(CuedeckCase):
         self.assertEqual(replies[1][1:4], ["/cuedeck/pause", "ok", "paused"])
         self.dump.wait_for("/cuedeck/state", "paused")
         wait_until(lambda: "pause 1" in self.calls(), 5, "the device was not paused")
-        oscsend(port, "/cuedeck/resume")
+        self.assertEqual(osc_client(port, "m /cuedeck/resume\nw 1\n")[0][1:4], ["/cuedeck/resume", "ok", "playing"])
         self.dump.wait_for("/cuedeck/state", "playing")
         self.dump.wait_for("/cuedeck/pass", "3", "100")
         busy = self.busyness()
