@@ -30,6 +30,10 @@ bool slip_byte(OscStream *s, unsigned char byte)
 
 bool sized_byte(OscStream *s, unsigned char byte)
 {
+    if (s->skip > 0) {
+        s->skip -= 1;
+        return false;
+    }
     if (s->need == 0 && s->have < 4) {
         s->bytes[s->have++] = byte;
         if (s->have < 4)
@@ -37,7 +41,13 @@ bool sized_byte(OscStream *s, unsigned char byte)
         s->need = (size_t{s->bytes[0]} << 24) | (size_t{s->bytes[1]} << 16) |
                   (size_t{s->bytes[2]} << 8) | size_t{s->bytes[3]};
         s->have = 0;
+        // Too long to take: refused at once, not after all its bytes came
+        // (they may never come), and skipped as they do.
         s->overlong = s->need > OSC_MOST_PACKET;
+        if (s->overlong) {
+            s->skip = s->need;
+            s->need = 0;
+        }
         return s->need == 0;
     }
     if (!s->overlong)

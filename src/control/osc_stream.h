@@ -18,12 +18,14 @@ struct OscStream {
     bool escaped;  // SLIP: the last byte was an escape
     bool overlong; // the packet under way is too long: skipped to its end
     size_t need;   // size framing: the packet's size, once its 4 bytes came
+    size_t skip;   // ... the bytes still to skip of one refused as too long
     size_t have;   // bytes of the packet (or of its size) read
     unsigned char bytes[OSC_MOST_PACKET];
 };
 
 // Takes the stream's next byte; true when it ends a packet: bytes[0..have),
-// unless overlong.
+// unless overlong. A size over OSC_MOST_PACKET ends one at once, overlong,
+// and the bytes it announced are skipped.
 bool osc_stream_byte(OscStream *s, unsigned char byte);
 
 // After a packet is handed on: the next begins.

@@ -5,6 +5,7 @@
 #   m ADDRESS TYPES ARGS...          a message
 #   b ADDRESS TYPES ARGS... | ...    a bundle of messages
 #   x HEX                            a raw packet (bad input)
+#   r HEX                            raw bytes, unframed
 #   f N ADDRESS                      N messages as fast as they go
 #   w N                              wait (5 s at most) until N packets came back
 # Every packet that comes back is printed on a line: the address, then
@@ -84,6 +85,8 @@ while (my $line = <STDIN>) {
         $sock->send(frame($osc->bundle(0, @messages)));
     } elsif ($step eq 'x') {
         $sock->send(frame(pack 'H*', $rest));
+    } elsif ($step eq 'r') {
+        $sock->send(pack 'H*', $rest);
     } elsif ($step eq 'f') {
         my ($n, $address) = split ' ', $rest;
         $sock->send(frame($osc->message($address, ''))) for 1 .. $n;

@@ -181,6 +181,9 @@ class Remote(CuedeckCase):
             self.assertEqual([r[2:4] for r in got[:1]], [["error", "the packet is too long"]])
             self.assertEqual(got[1][2], "ok")
             self.assertEqual(got[1][4], "playing")
+        # A size too long to take is refused at once, before its bytes come.
+        got = osc_client(port, "r 00100000\nw 1\n", "tcp")
+        self.assertEqual([r[1:4] for r in got], [["", "error", "the packet is too long"]])
         self.dump.wait_for("/cuedeck/done", "heard", "0", timeout=20)
         # A subscriber on a connection, beside the one over UDP, until it
         # unsubscribes; SLIP's escapes (192 is its frame end) read back.
