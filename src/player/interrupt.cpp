@@ -5,17 +5,31 @@
 
 #include <csignal>
 #include <signal.h>
+#include <unistd.h>
 
 namespace {
 
-PcmDevice *device = nullptr; // set before the handler is installed
+// The signals that end the run by default, and the effect each had.
+const int ENDINGS[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int ENDING_COUNT = sizeof ENDINGS / sizeof ENDINGS[0];
+
+PcmDevice *device = nullptr; // set before a handler is installed
 struct sigaction before;
 bool caught = false;
+struct sigaction beforeEnding[ENDING_COUNT];
+bool endingCaught[ENDING_COUNT];
+volatile std::sig_atomic_t endedBy = 0;
 
 void abort_play(int)
 {
     pcm_abort(device);
     wake_the_wait();
+}
+
+void end_play(int sig)
+{
+    endedBy = sig;
+    abort_play(sig);
 }
 
 } // namespace
@@ -30,9 +44,40 @@ void catch_interrupts(PcmDevice *pcm)
     caught = handle_signal(SIGINT, abort_play, nullptr);
 }
 
+void catch_endings(PcmDevice *pcm)
+{
+    device = pcm;
+    open_the_wait();
+    endedBy = 0;
+    // An ignored signal stays ignored; a SIGINT that stops the play is
+    // caught already.
+    for (int i = 0; i < ENDING_COUNT; ++i) {
+        endingCaught[i] = sigaction(ENDINGS[i], nullptr, &beforeEnding[i]) == 0 &&
+                          beforeEnding[i].sa_handler == SIG_DFL &&
+                          handle_signal(ENDINGS[i], end_play, nullptr);
+    }
+}
+
 void release_interrupts()
 {
+    for (int i = ENDING_COUNT - 1; i >= 0; --i) {
+        if (endingCaught[i])
+            sigaction(ENDINGS[i], &beforeEnding[i], nullptr);
+        endingCaught[i] = false;
+    }
     if (caught)
         sigaction(SIGINT, &before, nullptr);
     caught = false;
+}
+
+int ended_by_signal()
+{
+    return endedBy;
+}
+
+void end_by_signal(int sig)
+{
+    signal(sig, SIG_DFL);
+    raise(sig);
+    _exit(128 + sig); // where the signal was blocked
 }

@@ -1,5 +1,7 @@
 // Ctrl-C during a play that returns to the menu stops that play, not the
-// program. Everywhere else SIGINT keeps its usual effect.
+// program. Everywhere else SIGINT keeps its usual effect. With the remote
+// on, a signal that ends the run ends the play first, so that the remote
+// hears how it ended, and then the run, by that signal.
 #pragma once
 
 #include "device/pcm.h"
@@ -10,5 +12,16 @@
 // ignored (a background job's) stays ignored.
 void catch_interrupts(PcmDevice *pcm);
 
-// SIGINT has its earlier effect again.
+// From now until release_interrupts(), SIGTERM, SIGHUP and SIGINT, where
+// each would end the process, abort the play on pcm instead, and are kept
+// for ended_by_signal.
+void catch_endings(PcmDevice *pcm);
+
+// The signals have their earlier effect again.
 void release_interrupts();
+
+// The signal caught by catch_endings since, or 0.
+int ended_by_signal();
+
+// Ends the process by sig, as it would have ended had it not been caught.
+[[noreturn]] void end_by_signal(int sig);

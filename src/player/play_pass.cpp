@@ -10,6 +10,7 @@
 #include "player/play_keys.h"
 #include "player/play_notes.h"
 #include "player/play_remote.h"
+#include "player/remote_menu.h"
 #include "player/play_wait.h"
 #include "player/seconds.h"
 #include "util/fatal.h"
@@ -285,13 +286,15 @@ PlayEnd play_selection_or_exit(Player *p, bool stoppable)
     std::puts("Playing...");
     std::printf("start = %.2f sec\n", frames_to_seconds(p->selection.start, rate));
     std::printf("stop  = %.2f sec\n", frames_to_seconds(p->selection.stop, rate));
+    PlayNotes notes{};
+    notes.remoteLive = remote_on();
     if (stoppable)
         catch_interrupts(p->pcm);
-    PlayNotes notes{};
+    if (notes.remoteLive)
+        catch_endings(p->pcm);
     notes.firstWrite = true;
     notes.end = PLAY_DONE;
     notes.keysLive = keys_begin();
-    notes.remoteLive = remote_on();
     notes.armed = p->armAsked;
     p->armAsked = false;
     if (notes.armed) {
@@ -314,10 +317,17 @@ PlayEnd play_selection_or_exit(Player *p, bool stoppable)
     PlayEnd end = notes.end == PLAY_DONE && gap ? PLAY_NOT_HEARD : notes.end;
     // An armed play that never started has no end to tell: its disarm
     // is the state going back to idle.
+    int endedBy = ended_by_signal();
     if (notes.remoteLive && !notes.armed && (stoppable || end != PLAY_DONE))
-        tell_play_done(end);
-    // q or Esc during px or wx ends the run, as Ctrl-C does there.
-    if (notes.keys.stop && !stoppable)
+        tell_play_done(end, endedBy != 0 ? endedBy : SIGINT);
+    // q or Esc during px or wx ends the run, as Ctrl-C does there. The
+    // remote hears of the state the run leaves before it ends.
+    bool quit = notes.keys.stop && !stoppable;
+    if (endedBy != 0 || quit)
+        tell_remote_state(p, "idle");
+    if (endedBy != 0)
+        end_by_signal(endedBy);
+    if (quit)
         std::raise(SIGINT);
     if (notes.end == PLAY_STOPPED)
         pcm_drop(p->pcm);

@@ -131,12 +131,12 @@ void tell_play_state(const Player *p, const PlayNotes *notes)
     tell_remote_state(p, notes->armed ? "armed" : notes->keys.paused ? "paused" : "playing");
 }
 
-void tell_play_done(PlayEnd end)
+void tell_play_done(PlayEnd end, int stoppedBy)
 {
     if (end == PLAY_DONE)
         remote_push_done("heard", 0);
     else if (end == PLAY_STOPPED)
-        remote_push_done("stopped", 130);
+        remote_push_done("stopped", 128 + stoppedBy);
     else if (end == PLAY_CUT_SHORT)
         remote_push_done("cut short", 1);
     else

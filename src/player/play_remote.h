@@ -26,6 +26,7 @@ int64_t push_heard_feedback(Player *p, PlayNotes *notes, uint64_t unheard);
 // The state the remote is told, from the play's notes.
 void tell_play_state(const Player *p, const PlayNotes *notes);
 
-// Tells the remote how the play ended: heard, stopped, cut short, or a
+// Tells the remote how the play ended: heard, stopped (by stoppedBy, a
+// signal's number: Ctrl-C's for q or a remote stop), cut short, or a
 // device error (a gap), with the exit status a script gets for it.
-void tell_play_done(PlayEnd end);
+void tell_play_done(PlayEnd end, int stoppedBy);

@@ -308,7 +308,7 @@ void PLAY(const char *fileName, const char *deviceName, uint32_t &rate, uint32_t
     // whole one.
     shut_down_or_exit(&p);
     if (heardToTheEnd)
-        tell_play_done(PLAY_DONE);
+        tell_play_done(PLAY_DONE, 0);
     if (scriptFailed) // what went wrong was said as it happened
         exit_with_message(stderr, 1, "%s", "");
 }

@@ -528,6 +528,35 @@ class SoundServer(CuedeckCase):
         proc.stderr.close()
         self.assertHeardInOrder(model_pass(data, FRAME_BYTES, 0, RATE))
 
+    def test_a_signal_that_ends_a_play_is_told_to_the_remote(self):
+        if self.server_kind != "pulseaudio":
+            self.skipTest("one server shows the remote")
+        self.wav(rate=RATE, channels=2, frames=RATE)
+        # SIGINT stops a service's play as Ctrl-C does a menu's; the others end the run.
+        for sig, status in ((signal.SIGTERM, -signal.SIGTERM), (signal.SIGHUP, -signal.SIGHUP),
+                            (signal.SIGINT, 0)):
+            with self.subTest(signal=sig):
+                dump = OscDump()
+                self.addCleanup(dump.close)
+                command, env = program(self, ["--osc", "0", self.device, "t.wav"], env=self.env)
+                proc = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.PIPE, cwd=self.dir, env=env)
+                self.addCleanup(proc.kill)
+                port = osc_port(proc)
+                for message in (("/cuedeck/subscribe", "ii", 0, dump.port), ("/cuedeck/loops", "i", 100),
+                                ("/cuedeck/go",)):
+                    oscsend(port, *message)
+                dump.wait_for("/cuedeck/pass", "1", "100")
+                proc.send_signal(sig)
+                dump.wait_for("/cuedeck/done", "stopped", str(128 + sig))
+                dump.wait_for("/cuedeck/state", "idle")
+                if status == 0:
+                    oscsend(port, "/cuedeck/exit")
+                self.assertEqual(proc.wait(timeout=10), status)
+                proc.stderr.close()
+                self.assertEqual([m[0] for m in dump.messages()][-2:], ["/cuedeck/done", "/cuedeck/state"])
+                self.wait_until_quiet()
+
     def test_the_remote_is_told_each_pass_as_the_sink_plays_it(self):
         if self.server_kind != "pulseaudio":
             self.skipTest("one server shows the remote")
