@@ -114,20 +114,50 @@ bool is_option(const char *arg)
            !wholly_a_number(arg, end);
 }
 
-// --osc PLACE or --osc=PLACE: where the remote listens. Returns the
-// arguments it took.
-int take_osc_place_or_exit(int argc, char **argv, int i, Arguments *a)
+// The options that take a value, as "--NAME VALUE" or "--NAME=VALUE".
+const struct {
+    const char *name;
+    const char *needs; // what the usage says it needs
+} VALUED_OPTIONS[] = {{"--osc", "a port, or HOST:PORT"}, {"--osc-reply-port", "a port, 1 to 65535"}};
+
+// The valued option arg names, and whether its value is joined to it; nullptr
+// for none.
+const char *valued_option(const char *arg, bool *joined)
 {
-    const char *arg = argv[i];
-    bool joined = std::strncmp(arg, "--osc=", 6) == 0;
+    for (const auto &o : VALUED_OPTIONS) {
+        size_t n = std::strlen(o.name);
+        if (std::strncmp(arg, o.name, n) == 0 && (arg[n] == '\0' || arg[n] == '=')) {
+            *joined = arg[n] == '=';
+            return o.name;
+        }
+    }
+    return nullptr;
+}
+
+// --osc PLACE: where the remote listens; --osc-reply-port PORT: where
+// replies go on the sender's host. Returns the arguments it took.
+int take_valued_option_or_exit(int argc, char **argv, int i, Arguments *a)
+{
+    bool joined = false;
+    const char *name = valued_option(argv[i], &joined);
+    bool osc = std::strcmp(name, "--osc") == 0;
     if (!joined && i + 1 >= argc)
-        exit_with_message(stderr, 2, "cuedeck: --osc needs a port, or HOST:PORT\n%s",
-                          usage_text());
-    a->oscPlace = joined ? arg + 6 : argv[i + 1];
+        exit_with_message(stderr, 2, "cuedeck: %s needs %s\n%s", name,
+                          osc ? VALUED_OPTIONS[0].needs : VALUED_OPTIONS[1].needs, usage_text());
+    const char *value = joined ? argv[i] + std::strlen(name) + 1 : argv[i + 1];
     // Said before any prompt: where it can be bound is learnt later.
-    if (osc_place_is_malformed(a->oscPlace))
+    if (osc && osc_place_is_malformed(value))
         exit_with_message(stderr, 2, "cuedeck: can't listen for OSC at %s: give a port, or "
-                                     "HOST:PORT\n", a->oscPlace);
+                                     "HOST:PORT\n", value);
+    if (osc)
+        a->oscPlace = value;
+    char *end = nullptr;
+    long port = osc ? 0 : std::strtol(value, &end, 10);
+    if (!osc && !(wholly_a_number(value, end) && port >= 1 && port <= 65535))
+        exit_with_message(stderr, 2, "cuedeck: --osc-reply-port needs %s, not %s\n",
+                          VALUED_OPTIONS[1].needs, value);
+    if (!osc)
+        a->oscReplyPort = static_cast<int32_t>(port);
     return joined ? 1 : 2;
 }
 
@@ -154,12 +184,12 @@ int take_options_or_exit(int argc, char **argv, Arguments *a)
 {
     int kept = 1;
     bool optionsEnded = false;
+    bool joined = false;
     for (int i = 1; i < argc; ++i) {
         if (!optionsEnded && std::strcmp(argv[i], "--") == 0)
             optionsEnded = true;
-        else if (!optionsEnded && (std::strcmp(argv[i], "--osc") == 0 ||
-                                   std::strncmp(argv[i], "--osc=", 6) == 0))
-            i += take_osc_place_or_exit(argc, argv, i, a) - 1;
+        else if (!optionsEnded && valued_option(argv[i], &joined) != nullptr)
+            i += take_valued_option_or_exit(argc, argv, i, a) - 1;
         else if (!optionsEnded && is_option(argv[i]))
             take_option_or_exit(argv[i], a);
         else
@@ -174,7 +204,10 @@ void read_arguments_or_exit(int argc, char **argv, Arguments *a)
 {
     a->exact = false;
     a->oscPlace = nullptr;
+    a->oscReplyPort = 0;
     int count = take_options_or_exit(argc, argv, a) - 1;
+    if (a->oscReplyPort != 0 && a->oscPlace == nullptr)
+        exit_with_message(stderr, 2, "cuedeck: --osc-reply-port goes with --osc\n%s", usage_text());
     std::strcpy(a->commandText, " ");
     a->startSeconds = 0;
     a->stopSeconds = 0;

@@ -32,7 +32,7 @@ int main(int argc, char **argv)
     Arguments a{};
     read_arguments_or_exit(argc, argv, &a);
     if (a.oscPlace != nullptr)
-        remote_listen_or_exit(a.oscPlace);
+        remote_listen_or_exit(a.oscPlace, a.oscReplyPort);
     // The wave attributes, filled by every probe of the file.
     uint32_t rate = 0;
     uint32_t bytesPerSample = 0;

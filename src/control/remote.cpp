@@ -234,8 +234,9 @@ void remote_take_packet(const OscPeer *from, unsigned char *packet, size_t size)
         take_element(from, packet, size, 0);
 }
 
-void remote_listen_or_exit(const char *where)
+void remote_listen_or_exit(const char *where, int32_t replyPort)
 {
+    remote_reply_to_port(replyPort);
     char problem[128] = "";
     if (!osc_listen(where, problem, sizeof problem))
         exit_with_message(stderr, 1, "cuedeck: can't listen for OSC at %s: %s\n", where, problem);

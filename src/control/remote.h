@@ -27,8 +27,11 @@ struct RemoteRequest {
 };
 
 // Listens where asked ("PORT", "HOST:PORT"), or ends the process with
-// status 1. Says on standard error where it listens.
-void remote_listen_or_exit(const char *where);
+// status 1. Says on standard error where it listens. Over UDP, replies go
+// to the sender's host at replyPort, and so does the feedback of a
+// subscriber that names no port; where replyPort is 0, back to the port
+// each message came from.
+void remote_listen_or_exit(const char *where, int32_t replyPort);
 
 // Whether the remote listens.
 bool remote_on();

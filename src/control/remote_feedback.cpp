@@ -34,6 +34,7 @@ struct Feedback {
     Subscriber subscribers[MOST_SUBSCRIBERS];
     RemoteStatus status;
     bool statusSet;
+    int32_t replyPort; // replies over UDP go to the sender's host here; 0: its port
 } feedback;
 
 // Sends the message to one peer; the message is freed.
@@ -103,19 +104,31 @@ void push_status(Subscriber *s)
     send_message(&s->to, "/cuedeck/state", m);
 }
 
+// The sender of a UDP request at another port (1 to 65535), or, for 0, as
+// it is; a connection stays a connection.
+OscPeer at_port(OscPeer to, int32_t port)
+{
+    if (to.connection >= 0 || port == 0)
+        return to;
+    auto inPort = htons(static_cast<uint16_t>(port));
+    if (to.address.ss_family == AF_INET6)
+        reinterpret_cast<sockaddr_in6 *>(&to.address)->sin6_port = inPort;
+    else
+        reinterpret_cast<sockaddr_in *>(&to.address)->sin_port = inPort;
+    return to;
+}
+
+// Where a request's reply goes.
+OscPeer reply_peer(const RemoteRequest *r)
+{
+    return at_port(r->from, feedback.replyPort);
+}
+
 // Where a subscriber's feedback goes: its connection, or, over UDP, its
-// host at the port it named, else the port it sent from.
+// host at the port it named, else where replies go.
 OscPeer feedback_peer(const RemoteRequest *r)
 {
-    OscPeer to = r->from;
-    if (to.connection >= 0 || r->arguments < 2)
-        return to;
-    auto port = htons(static_cast<uint16_t>(r->second));
-    if (to.address.ss_family == AF_INET6)
-        reinterpret_cast<sockaddr_in6 *>(&to.address)->sin6_port = port;
-    else
-        reinterpret_cast<sockaddr_in *>(&to.address)->sin_port = port;
-    return to;
+    return r->arguments < 2 ? reply_peer(r) : at_port(r->from, r->second);
 }
 
 bool same_peer(const OscPeer &a, const OscPeer &b)
@@ -170,7 +183,8 @@ void state_reply(const RemoteRequest *r)
     lo_message_add_string(m, "ok");
     lo_message_add_string(m, "the state follows");
     add_status(m, feedback.status);
-    send_message(&r->from, "/cuedeck/reply", m);
+    OscPeer to = reply_peer(r);
+    send_message(&to, "/cuedeck/reply", m);
 }
 
 } // namespace
@@ -213,7 +227,13 @@ void remote_reply(const RemoteRequest *r, bool ok, const char *format, ...)
     lo_message_add_string(m, r->address != nullptr ? r->address : r->refusedAddress);
     lo_message_add_string(m, ok ? "ok" : "error");
     lo_message_add_string(m, text);
-    send_message(&r->from, "/cuedeck/reply", m);
+    OscPeer to = reply_peer(r);
+    send_message(&to, "/cuedeck/reply", m);
+}
+
+void remote_reply_to_port(int32_t port)
+{
+    feedback.replyPort = port;
 }
 
 void remote_set_status(const RemoteStatus &status)

@@ -454,7 +454,8 @@ class OscDump:
         return any(line.split()[1].endswith(":%04X" % self.port) for line in lines)
 
     def messages(self):
-        """Every message so far: (address, sequence number, the other arguments)."""
+        """Every message so far: (address, sequence number, the other arguments);
+        a reply, which has no number, has the address it answers there."""
         text = self.proc.stdout.read()
         if text:  # whole lines only: a read may end inside one
             self.partial += text.decode("latin-1")
@@ -464,9 +465,10 @@ class OscDump:
         self.stamps = {}
         for line in self.lines:
             words = shlex.split(line)
-            out.append((words[1], int(words[3])) + tuple(words[4:]))
+            first = int(words[3]) if words[2].startswith("i") else words[3]
+            out.append((words[1], first) + tuple(words[4:]))
             seconds, fraction = (int(part, 16) for part in words[0].split("."))
-            self.stamps[int(words[3])] = seconds - 2208988800 + fraction / 2 ** 32  # from NTP's era
+            self.stamps[first] = seconds - 2208988800 + fraction / 2 ** 32  # from NTP's era
         return out
 
     def stamped(self, messages):

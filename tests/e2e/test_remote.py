@@ -252,6 +252,15 @@ class Remote(CuedeckCase):
         self.assertTrue(all(0 <= frame <= 1200 and left <= 100 * 0.15 for frame, left in positions))
         self.assertLess(positions[5][1], positions[0][1])
 
+    def test_replies_to_a_fixed_port(self):
+        # A desk that sends from any port and listens on one, as oscsend does.
+        port = self.serve("--osc-reply-port", str(self.dump.port))
+        oscsend(port, "/cuedeck/loops", "i", 0)
+        self.dump.wait_for("/cuedeck/reply", "error", "loops: at least 1")  # after its address
+        oscsend(port, "/cuedeck/subscribe")  # the feedback too, where no port is named
+        self.dump.wait_for("/cuedeck/state", "idle")
+        self.finish()
+
     def test_the_menu_and_the_remote_side_by_side(self):
         s = Session(self, "--osc", "0", self.device, "t.wav")
         self.addCleanup(s.proc.kill)
