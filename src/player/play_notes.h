@@ -16,6 +16,7 @@ struct PassWritten {
     int32_t pass;   // from 1
     int32_t passes; // of this many
     int32_t marker; // a hand-on's marker (from 1), or 0
+    bool last;      // released: no pass follows it
 };
 
 // The passes a play can have queued in the device at once, and more.

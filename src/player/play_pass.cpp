@@ -201,6 +201,8 @@ int32_t passes_after_keys(Player *p, int32_t left, PlayNotes *notes, bool *hande
     take_keys(p, notes);
     Command asked = notes->keys.atPassEnd;
     notes->keys.atPassEnd = COMMAND_NONE;
+    if (asked == COMMAND_RELEASE)
+        note_released(notes);
     if (asked == COMMAND_RELEASE || asked == COMMAND_NONE)
         return asked == COMMAND_RELEASE ? 0 : left;
     // The stretch handed on plays once, and is the selection from now on:
@@ -254,7 +256,7 @@ void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
         int32_t passes = handedOn ? 1 : loops;
         note_pass_written(notes,
                           PassWritten{passStart, static_cast<int32_t>(from),
-                                      static_cast<int32_t>(to), passes - left, passes, marker});
+                                      static_cast<int32_t>(to), passes - left, passes, marker, false});
         play_pass_or_exit(p, from, to, &period, notes);
         if (!p->exact && period.filled > 0 && notes->end != PLAY_STOPPED)
             write_period_or_exit(p, &period, notes);

@@ -38,6 +38,25 @@ void apply_to_play(Player *p, PlayNotes *notes, const RemoteRequest &r)
                  notes->keys.stop ? "stopped" : said[0] != '\0' ? said : "playing");
 }
 
+// The frames still to be heard after the pass heard: the passes written
+// after it, and what the keys (or requests) make of the rest: nothing after
+// a release, the stretch handed on to, once, or the loops left.
+int64_t frames_after_the_pass_heard(const PlayNotes *notes)
+{
+    const PassWritten *last = &notes->heard;
+    int64_t frames = 0;
+    for (int i = 0; i < notes->writtenCount; ++i) {
+        last = &notes->written[i];
+        frames += last->to - last->from;
+    }
+    Command asked = notes->keys.atPassEnd;
+    if (asked == COMMAND_RELEASE || last->last)
+        return frames;
+    if (asked == COMMAND_HAND_ON || asked == COMMAND_HAND_BACK)
+        return frames + notes->keys.handOn.stop - std::max(notes->keys.handOn.start, 0);
+    return frames + int64_t{last->passes - last->pass} * (last->to - last->from);
+}
+
 // The oldest pass written and not yet heard, taken off the list.
 PassWritten oldest_pass_taken(PlayNotes *notes)
 {
@@ -82,6 +101,11 @@ void take_remote_requests(Player *p, PlayNotes *notes)
     }
 }
 
+void note_released(PlayNotes *notes)
+{
+    (notes->writtenCount > 0 ? notes->written[notes->writtenCount - 1] : notes->heard).last = true;
+}
+
 void note_pass_written(PlayNotes *notes, const PassWritten &pass)
 {
     if (notes->writtenCount == MOST_PASSES_QUEUED) // told a little early, not lost
@@ -111,7 +135,7 @@ int64_t push_heard_feedback(Player *p, PlayNotes *notes, uint64_t unheard)
     int64_t next = -1;
     if (h.passes > 0) {
         int64_t at = std::min<int64_t>(h.from + (heardAt - h.at), h.to);
-        int64_t left = (h.to - at) + int64_t{h.passes - h.pass} * (h.to - h.from);
+        int64_t left = (h.to - at) + frames_after_the_pass_heard(notes);
         next = remote_push_position(static_cast<int32_t>(at),
                                     static_cast<double>(left) / p->wave.rate);
     }

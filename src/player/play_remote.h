@@ -17,6 +17,9 @@ void take_remote_requests(Player *p, PlayNotes *notes);
 // A pass is written from notes->framesWritten on: told once it is heard.
 void note_pass_written(PlayNotes *notes, const PassWritten &pass);
 
+// The pass last written was released: none follows it.
+void note_released(PlayNotes *notes);
+
 // Tells what began to be heard since the last look (passes, a hand-on's
 // marker) and the position, when due, given the frames written and not yet
 // heard (by the device's delay where someone is told: see unheard_now).

@@ -251,6 +251,10 @@ class Remote(CuedeckCase):
         self.assertGreater(len(positions), 10)
         self.assertTrue(all(0 <= frame <= 1200 and left <= 100 * 0.15 for frame, left in positions))
         self.assertLess(positions[5][1], positions[0][1])
+        # ... counting only the passes heard after a release (a pass and
+        # what was queued, not the 90 and more the loop count had left).
+        before_done = got[:next(i for i, m in enumerate(got) if m[2:] == ("heard", "0"))]
+        self.assertLess([float(m[3]) for m in before_done if m[0] == "/cuedeck/position"][-1], 0.5)
 
     def test_replies_to_a_fixed_port(self):
         # A desk that sends from any port and listens on one, as oscsend does.
