@@ -109,7 +109,9 @@ void describe_keys(const Player *p, const PlayKeys *keys, char *out, size_t size
 {
     const Selection &s = keys->handOn;
     uint32_t rate = p->wave.rate;
-    if (keys->paused)
+    if (keys->stopped)
+        std::snprintf(out, size, "stopped");
+    else if (keys->paused)
         std::snprintf(out, size, "paused");
     else if (keys->atPassEnd == COMMAND_RELEASE)
         std::snprintf(out, size, "→ release: last pass");

@@ -17,6 +17,7 @@ struct PlayKeys {
     const Marker *mark; // ... that stretch's marker, or nullptr without markers
     bool paused;        // Space: the play rests until Space again
     bool stop;          // q or Esc
+    bool stopped;       // the play stopped, however: the clock line says so
     bool changed;       // since the clock line last showed them
 };
 
@@ -31,6 +32,6 @@ bool apply_play_command(const Player *p, PlayKeys *keys, Command command);
 // terminal's bell and changes nothing.
 void read_play_keys(const Player *p, PlayKeys *keys);
 
-// What the keys will do, as the clock line shows it: "paused", "→ #4
-// "Outro"", "→ release: last pass", or "" when nothing is asked.
+// What the keys will do, as the clock line shows it: "stopped", "paused",
+// "→ #4 "Outro"", "→ release: last pass", or "" when nothing is asked.
 void describe_keys(const Player *p, const PlayKeys *keys, char *out, size_t size);

@@ -241,7 +241,8 @@ void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
     bool handedOn = false;
     int32_t marker = 0; // the hand-on's, for the pass it begins (one at most follows it)
     for (int32_t left = loops; left > 0 && notes->end == PLAY_DONE;) {
-        if (loops != 1 && !handedOn)
+        // A hand-on's one pass says so too: the count shown last is not left.
+        if (loops != 1)
             std::printf("\nLoops remaining: %i\n", left - 1);
         left -= 1;
         // A start at or after the stop plays nothing, yet its header and
@@ -305,6 +306,12 @@ PlayEnd play_selection_or_exit(Player *p, bool stoppable)
     } else
         tell_play_state(p, &notes);
     play_passes_or_exit(p, loops, &notes);
+    // The clock line's last word, however the play was stopped (Ctrl-C, q,
+    // Esc, the remote): what the keys had asked is no more.
+    if (notes.end == PLAY_STOPPED && !notes.armed) {
+        notes.keys.stopped = true;
+        show_clock(p, &notes);
+    }
     // The remote hears of the end when the last frame is heard (a script's
     // play, when the device is drained).
     if (notes.remoteLive && stoppable && notes.end == PLAY_DONE &&

@@ -278,8 +278,8 @@ class DeviceDouble(CuedeckCase):
             # A pause: the device holds its place where it can, else plays out and rests.
             (" ", {"pause": "can"}, None, ("0.12", "0.38", 100), "paused"),
             (" ", {}, None, ("0.12", "0.38", 100), "paused"),
-            ("q", {}, None, ("0.12", "0.38", 100), ""),  # stopped, as by Ctrl-C
-            ("\x1b[A\x1b", {}, None, ("0.12", "0.38", 100), ""),  # an arrow, then Esc
+            ("q", {}, None, ("0.12", "0.38", 100), "  stopped\x1b[K"),  # as by Ctrl-C
+            ("\x1b[A\x1b", {}, None, ("0.12", "0.38", 100), "  stopped\x1b[K"),  # an arrow, then Esc
             (">", {}, stretch(3000, 4000), ("0.38", "0.50", 1), "→ 0.38 to 0.50 sec", "plain.wav"),
             ("<", {}, stretch(0, 1000), ("0.00", "0.12", 1), "→ 0.00 to 0.12 sec", "plain.wav"),
         ]
@@ -314,6 +314,8 @@ class DeviceDouble(CuedeckCase):
                 if after is not None:  # three passes, then what follows, or Enter's end
                     self.assertPlayed(loop * 3 + after, self.out)
                     self.assertNotIn("Loops remaining: 96", s.out.decode())
+                    # A hand-on's one pass is the last: the count shown says so.
+                    self.assertEqual("Loops remaining: 0\n" in s.out.decode(), bool(after))
                 else:  # a prefix of whole passes: nothing lost or played twice
                     played = self.played(self.out)
                     self.assertTrue((loop * 100).startswith(played) and len(played) >= 2 * len(loop))
