@@ -217,8 +217,12 @@ const struct {
 Pending apply_menu_command(Player *p, Command command)
 {
     for (const auto &action : MENU_ACTIONS) {
-        if (action.command == command)
-            return action.apply(p);
+        if (action.command != command)
+            continue;
+        answer_remote_at_prompts(true);
+        Pending pending = action.apply(p);
+        answer_remote_at_prompts(false);
+        return pending;
     }
     return PENDING_NONE;
 }

@@ -100,7 +100,25 @@ Pending set_point(Player *p, const RemoteRequest &r)
     return PENDING_NONE;
 }
 
+// While a prompt waits for its answer at the terminal, the remote's
+// requests are answered at once: refused, but for what it answers itself
+// (the state, a subscription).
+void wait_at_prompt(std::FILE *in)
+{
+    while (!input_waiting(in)) {
+        wait_for_input(fileno(in), -1);
+        RemoteRequest r{};
+        while (remote_next(&r))
+            remote_reply(&r, false, "the terminal is at a prompt");
+    }
+}
+
 } // namespace
+
+void answer_remote_at_prompts(bool answer)
+{
+    console_wait_with(answer && remote_on() ? wait_at_prompt : nullptr);
+}
 
 void tell_remote_state(const Player *p, const char *state)
 {

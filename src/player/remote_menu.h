@@ -14,5 +14,9 @@ void tell_remote_state(const Player *p, const char *state);
 // standard input ends, the remote alone is waited for from then on.
 bool next_word_or_request(Player *p, RemoteRequest *r);
 
+// While answer, a prompt at the terminal does not hold the remote up: its
+// requests are refused as they come, until the answer is typed.
+void answer_remote_at_prompts(bool answer);
+
 // Applies a request at the menu, answers it, and says what comes next.
 Pending apply_request_at_menu(Player *p, const RemoteRequest &r);

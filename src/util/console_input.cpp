@@ -6,8 +6,22 @@
 #include <cstring>
 #include <poll.h>
 
+namespace {
+
+// What a read does while nothing is typed: see console_wait_with.
+void (*waitForInput)(std::FILE *in) = nullptr;
+
+} // namespace
+
+void console_wait_with(void (*wait)(std::FILE *in))
+{
+    waitForInput = wait;
+}
+
 int console_getc(std::FILE *in)
 {
+    if (waitForInput != nullptr && !input_waiting(in))
+        waitForInput(in);
     for (;;) {
         errno = 0;
         int c = std::getc(in);

@@ -18,6 +18,10 @@ enum WordResult {
 // made again rather than taken for the end of input.
 int console_getc(std::FILE *in);
 
+// From now on, a read that would wait for the terminal calls wait first,
+// which returns once input_waiting; nullptr: reads block as usual.
+void console_wait_with(void (*wait)(std::FILE *in));
+
 // Whether a read of in would not wait: bytes in its buffer, or at its
 // descriptor.
 bool input_waiting(std::FILE *in);

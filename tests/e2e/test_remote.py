@@ -271,6 +271,12 @@ class Remote(CuedeckCase):
         port = osc_port(s.proc)
         s.expect("to show additional commands\n")
         s.send("\n")  # a line with no word: the remote is still served
+        s.send("l\n")  # ... and at a prompt, answered at once
+        s.expect("Enter number of loops.\n")
+        got = osc_client(port, "m /cuedeck/loops i 2\nm /cuedeck/state\nw 2\n")
+        self.assertEqual([r[1:4] for r in got], [["/cuedeck/loops", "error", "the terminal is at a prompt"],
+                                                 ["/cuedeck/state", "ok", "the state follows"]])
+        s.send("1\n")
         osc_client(port, "m /cuedeck/in f 0.125\nm /cuedeck/exact i 1\nw 2\n")
         s.expect("'p' to play with current settings: 0.12 to 0.50 sec")
         s.send("l 3 p\n")  # words and a number on one line, read ahead by stdio
