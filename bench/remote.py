@@ -1,6 +1,8 @@
 """What bench/paced measures of the remote, on each private sound server:
-an OSC /cuedeck/go to the first sound heard, armed and not, and a command
-to its reply over UDP and over TCP. The messages are built here, byte for
+an OSC /cuedeck/go to the first sound heard, loaded and not (the capture
+marked once the load is answered and has had 0.3 s to be heard, which it
+must not be), and a command to its reply over UDP and over TCP. Times of
+sound are the capture's arrivals, polled every 0.5 ms. The messages are built here, byte for
 byte, so that no client's own start-up is timed.
 python3 bench/remote.py CUEDECK"""
 
@@ -60,13 +62,16 @@ def ms(times):
 def go_to_first_sound(cuedeck, server, device, tone):
     remote = Remote(cuedeck, server, device, tone)
     arrivals = Arrivals(server.capture)
-    for armed in (False, True):
-        first = []
+    for loaded in (False, True):
+        first, heard = [], 0
         for _ in range(RUNS):
             time.sleep(0.5)
             mark = os.path.getsize(server.capture)
-            if armed:
-                remote.ask("/cuedeck/arm")
+            if loaded:
+                remote.ask("/cuedeck/load")
+                time.sleep(0.3)
+                heard += sound_span(server.capture, mark)[0] is not None
+                mark = os.path.getsize(server.capture)
             sent = time.monotonic()
             remote.ask("/cuedeck/go")
             time.sleep(0.5)
@@ -74,7 +79,9 @@ def go_to_first_sound(cuedeck, server, device, tone):
             time.sleep(0.3)
             begin, _ = sound_span(server.capture, mark)
             first.append(arrivals.time_of(begin) - sent)
-        print("  OSC go to the first sound heard, %s: %s" % ("armed" if armed else "not armed", ms(first)))
+        print("  OSC go to the first sound heard, %s: %s" % ("loaded" if loaded else "not loaded", ms(first)))
+        if loaded:
+            print("  loads heard before their go: %d of %d" % (heard, RUNS))
     arrivals.stop()
     remote.close()
 
