@@ -118,7 +118,8 @@ bool is_option(const char *arg)
 const struct {
     const char *name;
     const char *needs; // what the usage says it needs
-} VALUED_OPTIONS[] = {{"--osc", "a port, or HOST:PORT"}, {"--osc-reply-port", "a port, 1 to 65535"}};
+} VALUED_OPTIONS[] = {{"--osc", "a port, or HOST:PORT"},
+                      {"--osc-reply-port", "a port, 1 to 65535"}};
 
 // The valued option arg names, and whether its value is joined to it; nullptr
 // for none.
@@ -147,8 +148,10 @@ int take_valued_option_or_exit(int argc, char **argv, int i, Arguments *a)
     const char *value = joined ? argv[i] + std::strlen(name) + 1 : argv[i + 1];
     // Said before any prompt: where it can be bound is learnt later.
     if (osc && osc_place_is_malformed(value))
-        exit_with_message(stderr, 2, "cuedeck: can't listen for OSC at %s: give a port, or "
-                                     "HOST:PORT\n", value);
+        exit_with_message(stderr, 2,
+                          "cuedeck: can't listen for OSC at %s: give a port, or "
+                          "HOST:PORT\n",
+                          value);
     if (osc)
         a->oscPlace = value;
     char *end = nullptr;

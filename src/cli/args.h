@@ -15,7 +15,7 @@ struct Arguments {
     int32_t loops;
     int32_t showClock; // 0 hides the clock
     int32_t commandGiven;
-    bool exact; // --exact or -e
+    bool exact;           // --exact or -e
     const char *oscPlace; // --osc PLACE: where the remote listens, or nullptr
     int32_t oscReplyPort; // --osc-reply-port PORT: where replies go, or 0
 };
@@ -27,6 +27,6 @@ struct Arguments {
 // clock. Without a file argument it asks for the file name at the terminal.
 // Ends the process with status 0 after --help, -h or --version; with status
 // 2 for another option, for an --osc place that is no port nor
-// HOST:PORT, and for a reply port outside 1 to 65535; with status 1 on "x" or end of input at the prompt,
-// and when the device name is too long (status 2 for a file name too long).
+// HOST:PORT, and for a reply port outside 1 to 65535; with status 1 on "x" or end of input at the
+// prompt, and when the device name is too long (status 2 for a file name too long).
 void read_arguments_or_exit(int argc, char **argv, Arguments *a);

@@ -37,8 +37,8 @@ const struct {
     int key;
     Command command;
 } PLAY_KEYS[] = {
-    {'>', COMMAND_HAND_ON}, {'<', COMMAND_HAND_BACK}, {'\n', COMMAND_RELEASE},
-    {'\r', COMMAND_RELEASE}, {' ', COMMAND_PAUSE},    {'q', COMMAND_STOP},
+    {'>', COMMAND_HAND_ON},  {'<', COMMAND_HAND_BACK}, {'\n', COMMAND_RELEASE},
+    {'\r', COMMAND_RELEASE}, {' ', COMMAND_PAUSE},     {'q', COMMAND_STOP},
     {0x1b, COMMAND_STOP}, // Esc
 };
 

@@ -37,8 +37,8 @@ struct PcmDevice {
     // __atomic builtins by the helper or the player, whichever comes first.
     bool dropWanted;
     bool stalledAtStop; // the device had stalled when pcm_abort stopped a write
-    int recoverErr;  // the error a recovery call clears
-    int callResult;  // written and read with __atomic builtins across the threads
+    int recoverErr;     // the error a recovery call clears
+    int callResult;     // written and read with __atomic builtins across the threads
     // The end of the last write: a buffer's time later, every frame
     // written has played.
     int64_t lastWriteNs;
@@ -49,7 +49,7 @@ struct PcmDevice {
     // What a play with keys or the remote live keeps written and not yet
     // heard (see pcm_lead_frames); raised where the route proves to need more.
     uint64_t leadFrames;
-    bool canPause; // holds its place on snd_pcm_pause
+    bool canPause;  // holds its place on snd_pcm_pause
     bool holdStart; // writes don't start the stream: a loaded play waits for its go
     // The start threshold in force: a write that fills the device to it
     // starts the stream.

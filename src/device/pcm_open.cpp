@@ -111,8 +111,8 @@ uint64_t first_lead_frames(snd_pcm_t *handle, unsigned int rate, snd_pcm_uframes
 {
     uint64_t lead = 1024 + uint64_t{rate} * 15 / 100;
     snd_pcm_type_t type = snd_pcm_type(handle);
-    bool byTheFrame = type == SND_PCM_TYPE_IOPLUG || type == SND_PCM_TYPE_FILE ||
-                      type == SND_PCM_TYPE_NULL;
+    bool byTheFrame =
+        type == SND_PCM_TYPE_IOPLUG || type == SND_PCM_TYPE_FILE || type == SND_PCM_TYPE_NULL;
     return byTheFrame || lead > 2 * uint64_t{period} ? lead : 2 * uint64_t{period};
 }
 

@@ -142,7 +142,6 @@ int64_t queued_ns(const PcmDevice *pcm)
     return pcm_ns_of(pcm, pcm_queued_frames(pcm));
 }
 
-
 // A write waits for room for its frames, which a device that plays makes
 // within their time: one stopped while waiting longer found the device
 // stalled, and a stalled device may still play what it holds as it

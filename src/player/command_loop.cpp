@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "util/text_sizes.h"
 #include "control/commands.h"
 #include "player/remote_menu.h"
 #include "player/seconds.h"
 #include "util/console_input.h"
+#include "util/text_sizes.h"
 
 namespace {
 
@@ -246,8 +246,8 @@ Pending next_action(Player *p)
             read_command(p);
         showMenu = true;
         Command command = remote ? COMMAND_NONE : menu_command(p->commandText);
-        endAfterPlay = endAfterPlay || command == COMMAND_PLAY_THEN_END ||
-                       command == COMMAND_WHOLE_THEN_END;
+        endAfterPlay =
+            endAfterPlay || command == COMMAND_PLAY_THEN_END || command == COMMAND_WHOLE_THEN_END;
         Pending pending =
             remote ? apply_request_at_menu(p, request) : apply_menu_command(p, command);
         if (pending == PENDING_PLAY && endAfterPlay)

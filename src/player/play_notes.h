@@ -34,9 +34,9 @@ struct PlayNotes {
     bool leadLetGo;        // the device did not play down: no lead is kept...
     int64_t leadLetGoAt;   // ... until it plays on from this frame of the writes
     // The remote's part.
-    bool remoteLive;      // the remote is on: its requests are taken during the play
-    bool armed;           // the device is being filled, not started: a go starts it
-    FileStamp armedFile;  // ... from the file as it was then
+    bool remoteLive;     // the remote is on: its requests are taken during the play
+    bool armed;          // the device is being filled, not started: a go starts it
+    FileStamp armedFile; // ... from the file as it was then
     PassWritten written[MOST_PASSES_QUEUED]; // passes written, not yet heard, in order
     int writtenCount;
     PassWritten heard; // the pass being heard, once one is

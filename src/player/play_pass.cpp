@@ -10,8 +10,8 @@
 #include "player/play_keys.h"
 #include "player/play_notes.h"
 #include "player/play_remote.h"
-#include "player/remote_menu.h"
 #include "player/play_wait.h"
+#include "player/remote_menu.h"
 #include "player/seconds.h"
 #include "util/fatal.h"
 #include "util/keys.h"
@@ -136,8 +136,8 @@ void write_period_or_exit(Player *p, Period *period, PlayNotes *notes)
 // buffer holds two periods at least.
 bool holds_for_the_tail(const Player *p, const PlayNotes *notes, int64_t pos, int64_t to)
 {
-    return p->exact && (notes->keysLive || notes->remoteLive) && pos < to &&
-           to - pos < p->period && 2 * uint64_t{p->period} <= pcm_buffer_frames(p->pcm);
+    return p->exact && (notes->keysLive || notes->remoteLive) && pos < to && to - pos < p->period &&
+           2 * uint64_t{p->period} <= pcm_buffer_frames(p->pcm);
 }
 
 // Sends a held period and the pass's last frames after it, up to the file
@@ -223,8 +223,7 @@ int32_t passes_after_keys(Player *p, int32_t left, PlayNotes *notes, bool *hande
 // there. Before the stream starts (its first period), at once.
 void wait_until_pass_heard(Player *p, Period *period, PlayNotes *notes)
 {
-    if (!(notes->keysLive || notes->remoteLive) || notes->end != PLAY_DONE ||
-        !pcm_running(p->pcm))
+    if (!(notes->keysLive || notes->remoteLive) || notes->end != PLAY_DONE || !pcm_running(p->pcm))
         return;
     send_frames(p, period, period->filled, false, notes);
     if (notes->end == PLAY_DONE && !wait_for_lead(p, notes))
@@ -255,9 +254,9 @@ void play_passes_or_exit(Player *p, int32_t loops, PlayNotes *notes)
         int64_t passStart = notes->framesWritten + (period.filled - period.sent);
         int64_t to = pass_end(p, from);
         int32_t passes = handedOn ? 1 : loops;
-        note_pass_written(notes,
-                          PassWritten{passStart, static_cast<int32_t>(from),
-                                      static_cast<int32_t>(to), passes - left, passes, marker, false});
+        note_pass_written(notes, PassWritten{passStart, static_cast<int32_t>(from),
+                                             static_cast<int32_t>(to), passes - left, passes,
+                                             marker, false});
         play_pass_or_exit(p, from, to, &period, notes);
         if (!p->exact && period.filled > 0 && notes->end != PLAY_STOPPED)
             write_period_or_exit(p, &period, notes);

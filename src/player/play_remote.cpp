@@ -34,8 +34,7 @@ void apply_to_play(Player *p, PlayNotes *notes, const RemoteRequest &r)
     char said[MARKER_LABEL_SIZE + 32] = "";
     describe_keys(p, &notes->keys, said, sizeof said);
     // Where the pass's end does nothing out of the way, the play goes on.
-    remote_reply(&r, true, "%s",
-                 notes->keys.stop ? "stopped" : said[0] != '\0' ? said : "playing");
+    remote_reply(&r, true, "%s", notes->keys.stop ? "stopped" : said[0] != '\0' ? said : "playing");
 }
 
 // The frames still to be heard after the pass heard: the passes written

@@ -175,13 +175,11 @@ bool ready_until_go(Player *p, PlayNotes *notes)
 // With keys or the remote live, a write waits for the lead (see
 // wait_for_lead); with the remote on, it must not block its wait either,
 // and waits, serving it, for room for frames (for the go, where a loaded
-// play filled the device as far as it takes without starting). The write then no longer waits for the device,
-// so a stall shows here, as a wait longer than all that was queued (the
-// sound server's share included, as the first wait's first look saw it)
-// takes to play, and goes to trouble as a write's would. False when the
-// play was stopped meanwhile.
-bool room_for(Player *p, PlayNotes *notes, uint32_t frames, bool keepLead,
-              WriteTrouble *trouble)
+// play filled the device as far as it takes without starting). The write then no longer waits for
+// the device, so a stall shows here, as a wait longer than all that was queued (the sound server's
+// share included, as the first wait's first look saw it) takes to play, and goes to trouble as a
+// write's would. False when the play was stopped meanwhile.
+bool room_for(Player *p, PlayNotes *notes, uint32_t frames, bool keepLead, WriteTrouble *trouble)
 {
     if (!notes->remoteLive && !notes->keysLive)
         return true;

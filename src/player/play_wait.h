@@ -44,5 +44,4 @@ bool ready_until_go(Player *p, PlayNotes *notes);
 // either: waits, serving it, for room for frames (for the go, where an
 // armed play filled the device). A stall shows here then, and goes to
 // trouble as a write's would. False when the play was stopped meanwhile.
-bool room_for(Player *p, PlayNotes *notes, uint32_t frames, bool keepLead,
-              WriteTrouble *trouble);
+bool room_for(Player *p, PlayNotes *notes, uint32_t frames, bool keepLead, WriteTrouble *trouble);

@@ -31,10 +31,10 @@ struct Player {
     WaveFields baseline;         // the first probe's, which every later probe is held to
     std::FILE *data;             // the read handle all samples come through
     PcmDevice *pcm;
-    uint32_t period;            // frames per period, as the device granted
-    unsigned char *buffer;      // one period of the file's frames, with room for the device's
-    unsigned char silence;      // the byte that fills a period the data doesn't
-    bool exact; // exact edges: a pass ends on its stop frame, and loops join without a gap
+    uint32_t period;       // frames per period, as the device granted
+    unsigned char *buffer; // one period of the file's frames, with room for the device's
+    unsigned char silence; // the byte that fills a period the data doesn't
+    bool exact;     // exact edges: a pass ends on its stop frame, and loops join without a gap
     bool exactUsed; // exact edges were asked for in this run (the option, or "e")
     Selection selection;
     int32_t loops;

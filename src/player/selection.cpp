@@ -3,10 +3,10 @@
 #include <cctype>
 #include <cstdio>
 
-#include "util/text_sizes.h"
 #include "player/seconds.h"
 #include "util/console_input.h"
 #include "util/printable.h"
+#include "util/text_sizes.h"
 
 namespace {
 

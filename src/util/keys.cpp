@@ -96,8 +96,7 @@ void stop_by_signal(int)
 
 bool keys_begin()
 {
-    if (isatty(STDIN_FILENO) == 0 || !in_the_foreground() ||
-        tcgetattr(STDIN_FILENO, &before) != 0)
+    if (isatty(STDIN_FILENO) == 0 || !in_the_foreground() || tcgetattr(STDIN_FILENO, &before) != 0)
         return false;
     static bool registered = false;
     if (!registered)

@@ -64,7 +64,8 @@ const unsigned char *list_bytes(ListReader *r, uint64_t at, size_t n)
     if (at >= r->blockAt && at + n <= r->blockAt + r->blockBytes)
         return r->block + (at - r->blockAt);
     r->blockAt = at;
-    r->blockBytes = read_at(r->src, at, r->block, std::min<uint64_t>(LIST_BLOCK_BYTES, r->end - at));
+    r->blockBytes =
+        read_at(r->src, at, r->block, std::min<uint64_t>(LIST_BLOCK_BYTES, r->end - at));
     return r->blockBytes >= n ? r->block : nullptr;
 }
 

@@ -80,14 +80,15 @@ bool read_cue(const ByteSource *src, const Chunk *c, MarkerList *list)
     if (points > (c->size - 4) / CUE_POINT_BYTES)
         return false;
     bool big = c->bigEndian;
-    return read_entries(src, c->at + 12, points, CUE_POINT_BYTES, [list, big](const unsigned char *p) {
-        Marker *m = add_marker(list, field4(p + CUE_SAMPLE_OFFSET, big));
-        if (m == nullptr)
-            return false; // the list is full
-        m->id = field4(p, big);
-        m->cuePoint = true;
-        return true;
-    });
+    return read_entries(src, c->at + 12, points, CUE_POINT_BYTES,
+                        [list, big](const unsigned char *p) {
+                            Marker *m = add_marker(list, field4(p + CUE_SAMPLE_OFFSET, big));
+                            if (m == nullptr)
+                                return false; // the list is full
+                            m->id = field4(p, big);
+                            m->cuePoint = true;
+                            return true;
+                        });
 }
 
 namespace {

@@ -60,5 +60,4 @@ ProbeResult probe_wave(const ByteSource *src, WaveFields *out);
 // process with status 2, after a message on standard output, when the file
 // isn't a regular file, can't be opened or measured, or fails the probe.
 void GetAttributes(const char *path, uint32_t *rate, uint32_t *bytesPerSample, uint32_t *channels,
-                   uint32_t *dataOffset, uint32_t *length, WaveFields *fields,
-                   MarkerList *markers);
+                   uint32_t *dataOffset, uint32_t *length, WaveFields *fields, MarkerList *markers);
