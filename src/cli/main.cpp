@@ -6,6 +6,7 @@
 
 #include "cli/args.h"
 #include "control/remote.h"
+#include "control/wait.h"
 #include "player/player.h"
 
 namespace {
@@ -26,6 +27,8 @@ void keep_standard_descriptors_open()
 int main(int argc, char **argv)
 {
     keep_standard_descriptors_open();
+    open_the_wait(); // before any handler that wakes it
+
     // A reader of the console text that goes away (`cuedeck ... | head -1`)
     // must not silence the audio: the text is lost, the play goes on.
     std::signal(SIGPIPE, SIG_IGN);

@@ -9,6 +9,7 @@
 #include <lo/lo_lowlevel.h>
 
 #include "control/remote_feedback.h"
+#include "control/wait.h"
 #include "util/fatal.h"
 
 namespace {
@@ -224,6 +225,12 @@ void take_element(const OscPeer *from, unsigned char *data, size_t size, int dep
     }
 }
 
+// What the remote's sockets brought, for the wait.
+void serve_packets(const struct pollfd *fds, int count)
+{
+    osc_take_packets(fds, count, remote_take_packet);
+}
+
 } // namespace
 
 void remote_take_packet(const OscPeer *from, unsigned char *packet, size_t size)
@@ -243,22 +250,13 @@ void remote_listen_or_exit(const char *where, int32_t replyPort)
     char place[80];
     osc_describe(place, sizeof place);
     tell("cuedeck: listening for OSC at %s (UDP and TCP)\n", place);
+    wait_register(WaitSource{osc_fill_poll, serve_packets});
     before_exit_with_message(remote_last_words);
 }
 
 bool remote_on()
 {
     return osc_listening();
-}
-
-int remote_fill_poll(struct pollfd *fds, int room)
-{
-    return osc_fill_poll(fds, room);
-}
-
-void remote_serve(const struct pollfd *fds, int count)
-{
-    osc_take_packets(fds, count, remote_take_packet);
 }
 
 bool remote_peek(RemoteRequest *request)

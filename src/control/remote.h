@@ -36,10 +36,6 @@ void remote_listen_or_exit(const char *where, int32_t replyPort);
 // Whether the remote listens.
 bool remote_on();
 
-// For the wait: the descriptors to watch, then what they brought.
-int remote_fill_poll(struct pollfd *fds, int room);
-void remote_serve(const struct pollfd *fds, int count);
-
 // One packet as it arrived from a peer: its messages queued, or answered.
 void remote_take_packet(const OscPeer *from, unsigned char *packet, size_t size);
 

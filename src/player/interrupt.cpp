@@ -37,7 +37,6 @@ void end_play(int sig)
 void catch_interrupts(PcmDevice *pcm)
 {
     device = pcm;
-    open_the_wait();
     if (sigaction(SIGINT, nullptr, &before) != 0 || before.sa_handler == SIG_IGN)
         return;
     // Console output carries on; waits for the device are aborted all the same.
@@ -47,7 +46,6 @@ void catch_interrupts(PcmDevice *pcm)
 void catch_endings(PcmDevice *pcm)
 {
     device = pcm;
-    open_the_wait();
     endedBy = 0;
     // An ignored signal stays ignored; a SIGINT that stops the play is
     // caught already.
