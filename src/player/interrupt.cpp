@@ -5,7 +5,6 @@
 
 #include <csignal>
 #include <signal.h>
-#include <unistd.h>
 
 namespace {
 
@@ -37,7 +36,7 @@ void end_play(int sig)
 void catch_interrupts(PcmDevice *pcm)
 {
     device = pcm;
-    if (sigaction(SIGINT, nullptr, &before) != 0 || before.sa_handler == SIG_IGN)
+    if (!signal_action(SIGINT, &before) || before.sa_handler == SIG_IGN)
         return;
     // Console output carries on; waits for the device are aborted all the same.
     caught = handle_signal(SIGINT, abort_play, nullptr);
@@ -50,7 +49,7 @@ void catch_endings(PcmDevice *pcm)
     // An ignored signal stays ignored; a SIGINT that stops the play is
     // caught already.
     for (int i = 0; i < ENDING_COUNT; ++i) {
-        endingCaught[i] = sigaction(ENDINGS[i], nullptr, &beforeEnding[i]) == 0 &&
+        endingCaught[i] = signal_action(ENDINGS[i], &beforeEnding[i]) &&
                           beforeEnding[i].sa_handler == SIG_DFL &&
                           handle_signal(ENDINGS[i], end_play, nullptr);
     }
@@ -60,11 +59,11 @@ void release_interrupts()
 {
     for (int i = ENDING_COUNT - 1; i >= 0; --i) {
         if (endingCaught[i])
-            sigaction(ENDINGS[i], &beforeEnding[i], nullptr);
+            restore_signal(ENDINGS[i], &beforeEnding[i]);
         endingCaught[i] = false;
     }
     if (caught)
-        sigaction(SIGINT, &before, nullptr);
+        restore_signal(SIGINT, &before);
     caught = false;
 }
 
@@ -75,7 +74,5 @@ int ended_by_signal()
 
 void end_by_signal(int sig)
 {
-    signal(sig, SIG_DFL);
-    raise(sig);
-    _exit(128 + sig); // where the signal was blocked
+    die_by_signal(sig);
 }

@@ -65,8 +65,7 @@ void end_by_signal(int sig)
     put_terminal_back();
     reading = 0;
     live = 0;
-    signal(sig, SIG_DFL);
-    raise(sig);
+    die_by_signal(sig);
 }
 
 // Ctrl-Z: the terminal as it was while stopped; the keys again after fg
@@ -110,13 +109,13 @@ bool keys_begin()
     keys.c_cc[VTIME] = 0;
     live = 1;
     for (int i = 0; i < ENDING_SIGNAL_COUNT; ++i) {
-        sigaction(ENDING_SIGNALS[i], nullptr, &earlier[i]);
+        signal_action(ENDING_SIGNALS[i], &earlier[i]);
         // A handler of the player's own (Ctrl-C stops a menu play), or an
         // ignored signal, stays.
         if (earlier[i].sa_handler == SIG_DFL)
             handle_signal(ENDING_SIGNALS[i], end_by_signal, nullptr);
     }
-    sigaction(SIGTSTP, nullptr, &earlierStop);
+    signal_action(SIGTSTP, &earlierStop);
     if (earlierStop.sa_handler == SIG_DFL)
         handle_signal(SIGTSTP, stop_by_signal, nullptr);
     if (tcsetattr(STDIN_FILENO, TCSANOW, &keys) != 0) {
@@ -144,10 +143,10 @@ void keys_end()
         return;
     for (int i = 0; i < ENDING_SIGNAL_COUNT; ++i) {
         if (earlier[i].sa_handler == SIG_DFL)
-            sigaction(ENDING_SIGNALS[i], &earlier[i], nullptr);
+            restore_signal(ENDING_SIGNALS[i], &earlier[i]);
     }
     if (earlierStop.sa_handler == SIG_DFL)
-        sigaction(SIGTSTP, &earlierStop, nullptr);
+        restore_signal(SIGTSTP, &earlierStop);
     put_terminal_back();
     reading = 0;
     live = 0;

@@ -1,5 +1,7 @@
 #include "util/signals.h"
 
+#include <unistd.h>
+
 bool handle_signal(int sig, void (*handler)(int), struct sigaction *old)
 {
     struct sigaction action {};
@@ -7,4 +9,26 @@ bool handle_signal(int sig, void (*handler)(int), struct sigaction *old)
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     return sigaction(sig, &action, old) == 0;
+}
+
+bool signal_action(int sig, struct sigaction *now)
+{
+    return sigaction(sig, nullptr, now) == 0;
+}
+
+void restore_signal(int sig, const struct sigaction *old)
+{
+    sigaction(sig, old, nullptr);
+}
+
+void die_by_signal(int sig)
+{
+    // In its own handler the signal is blocked: raised, it would wait.
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, sig);
+    signal(sig, SIG_DFL);
+    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    raise(sig);
+    _exit(128 + sig);
 }
