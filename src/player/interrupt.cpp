@@ -71,8 +71,3 @@ int ended_by_signal()
 {
     return endedBy;
 }
-
-void end_by_signal(int sig)
-{
-    die_by_signal(sig);
-}

@@ -22,6 +22,3 @@ void release_interrupts();
 
 // The signal caught by catch_endings since, or 0.
 int ended_by_signal();
-
-// Ends the process by sig, as it would have ended had it not been caught.
-[[noreturn]] void end_by_signal(int sig);

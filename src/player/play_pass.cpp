@@ -15,6 +15,7 @@
 #include "player/seconds.h"
 #include "util/fatal.h"
 #include "util/keys.h"
+#include "util/signals.h"
 
 namespace {
 
@@ -334,7 +335,7 @@ PlayEnd play_selection_or_exit(Player *p, bool stoppable)
     if (endedBy != 0 || quit)
         tell_remote_state(p, "idle");
     if (endedBy != 0)
-        end_by_signal(endedBy);
+        die_by_signal(endedBy);
     if (quit)
         std::raise(SIGINT);
     if (notes.end == PLAY_STOPPED)
