@@ -503,17 +503,23 @@ class SoundServer(CuedeckCase):
         self.assertEqual(rc, 0)
         self.assertRegex(err, r"^Warning: the playback device failed after the last sound had played: .+\n$")
 
-    def test_a_loaded_cue_is_silent_until_the_go(self):
-        data = counter_data(RATE, 2, 2)
-        self.wav(rate=RATE, channels=2, data=data)
+    def service(self, *args):
+        """The program as a service on the server, the remote on, and a
+        subscriber's dump of its feedback: (process, port, dump)."""
         dump = OscDump()
         self.addCleanup(dump.close)
-        command, env = program(self, ["--osc", "0", self.device, "t.wav"], env=self.env)
+        command, env = program(self, ["--osc", "0", *args, self.device, "t.wav"], env=self.env)
         proc = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.PIPE, cwd=self.dir, env=env)
         self.addCleanup(proc.kill)
         port = osc_port(proc)
         oscsend(port, "/cuedeck/subscribe", "ii", 0, dump.port)
+        return proc, port, dump
+
+    def test_a_loaded_cue_is_silent_until_the_go(self):
+        data = counter_data(RATE, 2, 2)
+        self.wav(rate=RATE, channels=2, data=data)
+        proc, port, dump = self.service()
         oscsend(port, "/cuedeck/load")
         dump.wait_for("/cuedeck/state", "armed")
         time.sleep(1)  # what a second brings, when nothing may come
@@ -536,16 +542,9 @@ class SoundServer(CuedeckCase):
         for sig, status in ((signal.SIGTERM, -signal.SIGTERM), (signal.SIGHUP, -signal.SIGHUP),
                             (signal.SIGINT, 0)):
             with self.subTest(signal=sig):
-                dump = OscDump()
-                self.addCleanup(dump.close)
-                command, env = program(self, ["--osc", "0", self.device, "t.wav"], env=self.env)
-                proc = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.PIPE, cwd=self.dir, env=env)
-                self.addCleanup(proc.kill)
-                port = osc_port(proc)
-                for message in (("/cuedeck/subscribe", "ii", 0, dump.port), ("/cuedeck/loops", "i", 100),
-                                ("/cuedeck/go",)):
-                    oscsend(port, *message)
+                proc, port, dump = self.service()
+                oscsend(port, "/cuedeck/loops", "i", 100)
+                oscsend(port, "/cuedeck/go")
                 dump.wait_for("/cuedeck/pass", "1", "100")
                 proc.send_signal(sig)
                 dump.wait_for("/cuedeck/done", "stopped", str(128 + sig))
@@ -564,8 +563,6 @@ class SoundServer(CuedeckCase):
         # stretch counting from elsewhere, so that it can't be found sooner.
         data = counter_data(RATE, 2, 2) + counter_data(RATE, 2, 2, first=12345)
         self.wav(rate=RATE, channels=2, data=data, before_data=cue((1, 0), (2, RATE)))
-        dump = OscDump()
-        self.addCleanup(dump.close)
         written = []  # (wall time, capture size), as the sink writes
         watching = threading.Event()
 
@@ -575,14 +572,9 @@ class SoundServer(CuedeckCase):
                 time.sleep(0.001)
         watcher = threading.Thread(target=watch)
         watcher.start()
-        command, env = program(self, ["--exact", "--osc", "0", self.device, "t.wav"], env=self.env)
-        proc = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.PIPE, cwd=self.dir, env=env)
-        self.addCleanup(proc.kill)
-        port = osc_port(proc)
-        for message in (("/cuedeck/subscribe", "ii", 0, dump.port), ("/cuedeck/loops", "i", 2),
-                        ("/cuedeck/go", "i", 1)):
-            oscsend(port, *message)
+        proc, port, dump = self.service("--exact")
+        oscsend(port, "/cuedeck/loops", "i", 2)
+        oscsend(port, "/cuedeck/go", "i", 1)
         dump.wait_for("/cuedeck/pass", "2", "2")
         oscsend(port, "/cuedeck/next")
         dump.wait_for("/cuedeck/done", "heard", "0")
