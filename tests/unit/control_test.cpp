@@ -122,7 +122,10 @@ class Remote : public ::testing::Test {
             return "";
         lo_message m = lo_message_deserialise(got, static_cast<size_t>(n), nullptr);
         lo_arg **argv = lo_message_get_argv(m);
-        std::string text = std::string(&argv[1]->s) + " " + &argv[2]->s;
+        // A string argument's bytes begin where its lo_arg does (4-aligned
+        // only: no member of it may be read).
+        std::string text = std::string(reinterpret_cast<const char *>(argv[1])) + " " +
+                           reinterpret_cast<const char *>(argv[2]);
         lo_message_free(m);
         return text;
     }
