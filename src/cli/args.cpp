@@ -114,53 +114,57 @@ bool is_option(const char *arg)
            !wholly_a_number(arg, end);
 }
 
-// The options that take a value, as "--NAME VALUE" or "--NAME=VALUE".
-const struct {
+// The options that take a value, as "--NAME VALUE" or "--NAME=VALUE", and
+// what each needs, as the usage says it.
+struct ValuedOption {
     const char *name;
-    const char *needs; // what the usage says it needs
-} VALUED_OPTIONS[] = {{"--osc", "a port, or HOST:PORT"},
-                      {"--osc-reply-port", "a port, 1 to 65535"}};
+    const char *needs;
+};
+constexpr ValuedOption OSC_PLACE = {"--osc", "a port, or HOST:PORT"};
+constexpr ValuedOption OSC_REPLY_PORT = {"--osc-reply-port", "a port, 1 to 65535"};
+const ValuedOption *const VALUED_OPTIONS[] = {&OSC_PLACE, &OSC_REPLY_PORT};
 
-// The valued option arg names, and whether its value is joined to it; nullptr
-// for none.
-const char *valued_option(const char *arg, bool *joined)
+// The valued option arg names, or nullptr.
+const ValuedOption *valued_option(const char *arg)
 {
-    for (const auto &o : VALUED_OPTIONS) {
-        size_t n = std::strlen(o.name);
-        if (std::strncmp(arg, o.name, n) == 0 && (arg[n] == '\0' || arg[n] == '=')) {
-            *joined = arg[n] == '=';
-            return o.name;
-        }
+    for (const ValuedOption *o : VALUED_OPTIONS) {
+        size_t n = std::strlen(o->name);
+        if (std::strncmp(arg, o->name, n) == 0 && (arg[n] == '\0' || arg[n] == '='))
+            return o;
     }
     return nullptr;
+}
+
+// A port replies go to: 1 to 65535, or the run ends with status 2.
+int32_t reply_port_or_exit(const char *value)
+{
+    char *end = nullptr;
+    long port = std::strtol(value, &end, 10);
+    if (!wholly_a_number(value, end) || port < 1 || port > 65535)
+        exit_with_message(stderr, 2, "cuedeck: %s needs %s, not %s\n", OSC_REPLY_PORT.name,
+                          OSC_REPLY_PORT.needs, value);
+    return static_cast<int32_t>(port);
 }
 
 // --osc PLACE: where the remote listens; --osc-reply-port PORT: where
 // replies go on the sender's host. Returns the arguments it took.
 int take_valued_option_or_exit(int argc, char **argv, int i, Arguments *a)
 {
-    bool joined = false;
-    const char *name = valued_option(argv[i], &joined);
-    bool osc = std::strcmp(name, "--osc") == 0;
+    const ValuedOption *o = valued_option(argv[i]);
+    size_t n = std::strlen(o->name);
+    bool joined = argv[i][n] == '=';
     if (!joined && i + 1 >= argc)
-        exit_with_message(stderr, 2, "cuedeck: %s needs %s\n%s", name,
-                          osc ? VALUED_OPTIONS[0].needs : VALUED_OPTIONS[1].needs, usage_text());
-    const char *value = joined ? argv[i] + std::strlen(name) + 1 : argv[i + 1];
+        exit_with_message(stderr, 2, "cuedeck: %s needs %s\n%s", o->name, o->needs, usage_text());
+    const char *value = joined ? argv[i] + n + 1 : argv[i + 1];
+    if (o == &OSC_REPLY_PORT) {
+        a->oscReplyPort = reply_port_or_exit(value);
+        return joined ? 1 : 2;
+    }
     // Said before any prompt: where it can be bound is learnt later.
-    if (osc && osc_place_is_malformed(value))
-        exit_with_message(stderr, 2,
-                          "cuedeck: can't listen for OSC at %s: give a port, or "
-                          "HOST:PORT\n",
-                          value);
-    if (osc)
-        a->oscPlace = value;
-    char *end = nullptr;
-    long port = osc ? 0 : std::strtol(value, &end, 10);
-    if (!osc && !(wholly_a_number(value, end) && port >= 1 && port <= 65535))
-        exit_with_message(stderr, 2, "cuedeck: --osc-reply-port needs %s, not %s\n",
-                          VALUED_OPTIONS[1].needs, value);
-    if (!osc)
-        a->oscReplyPort = static_cast<int32_t>(port);
+    if (osc_place_is_malformed(value))
+        exit_with_message(stderr, 2, "cuedeck: can't listen for OSC at %s: give %s\n", value,
+                          OSC_PLACE.needs);
+    a->oscPlace = value;
     return joined ? 1 : 2;
 }
 
@@ -187,11 +191,10 @@ int take_options_or_exit(int argc, char **argv, Arguments *a)
 {
     int kept = 1;
     bool optionsEnded = false;
-    bool joined = false;
     for (int i = 1; i < argc; ++i) {
         if (!optionsEnded && std::strcmp(argv[i], "--") == 0)
             optionsEnded = true;
-        else if (!optionsEnded && valued_option(argv[i], &joined) != nullptr)
+        else if (!optionsEnded && valued_option(argv[i]) != nullptr)
             i += take_valued_option_or_exit(argc, argv, i, a) - 1;
         else if (!optionsEnded && is_option(argv[i]))
             take_option_or_exit(argv[i], a);
