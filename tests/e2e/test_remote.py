@@ -99,11 +99,17 @@ class Remote(CuedeckCase):
         osc_client(port, "m /cuedeck/exact i 1\nm /cuedeck/out f 0.0375\nm /cuedeck/loops i 3\n"
                    "m /cuedeck/go\nw 4\n")
         self.dump.wait_for("/cuedeck/done", "heard", "0")
-        self.finish()
-        self.assertPlayed(DATA[:600] * 3, self.out)
         told = [m[0][9:] for m in self.dump.messages() if m[0][9:] in ("pass", "position")]
         second = told.index("pass", told.index("pass") + 1)
         self.assertIn("position", told[told.index("pass"):second], "pass 2 told as pass 1 began")
+        self.assertPlayed(DATA[:600] * 3, self.out)
+        # A cue shorter than a period is sent whole by its load, below the
+        # start threshold.
+        self.fresh()
+        osc_client(port, "m /cuedeck/loops i 1\nm /cuedeck/load\nw 2\n")
+        self.assertIn("write 300", self.calls())
+        self.assertNotRegex(self.calls(), r"\nstart(ed by the write)?\n")
+        self.finish()
 
     def test_a_file_changed_after_the_arm_disarms_it(self):
         port = self.serve()
