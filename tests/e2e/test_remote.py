@@ -111,6 +111,19 @@ class Remote(CuedeckCase):
         self.assertNotRegex(self.calls(), r"\nstart(ed by the write)?\n")
         self.finish()
 
+    def test_seconds_left_after_a_release_of_a_pass_longer_than_the_lead(self):
+        # Released while the pass heard is the only one written.
+        port = self.serve()
+        oscsend(port, "/cuedeck/subscribe", "ii", 50, self.dump.port)
+        osc_client(port, "m /cuedeck/loops i 100\nm /cuedeck/go\nw 2\n")
+        self.dump.wait_for("/cuedeck/pass", "2", "100")
+        oscsend(port, "/cuedeck/release")
+        self.dump.wait_for("/cuedeck/done", "heard", "0")
+        self.finish()
+        got = self.dump.messages()
+        before_done = got[:next(i for i, m in enumerate(got) if m[0] == "/cuedeck/done")]
+        self.assertLess([float(m[3]) for m in before_done if m[0] == "/cuedeck/position"][-1], 0.5)
+
     def test_a_file_changed_after_the_arm_disarms_it(self):
         port = self.serve()
         oscsend(port, "/cuedeck/subscribe", "ii", 0, self.dump.port)
