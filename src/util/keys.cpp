@@ -75,14 +75,8 @@ void stop_by_signal(int)
     int savedErrno = errno;
     put_terminal_back();
     reading = 0;
-    sigset_t tstp;
-    sigemptyset(&tstp);
-    sigaddset(&tstp, SIGTSTP);
-    signal(SIGTSTP, SIG_DFL);
-    sigprocmask(SIG_UNBLOCK, &tstp, nullptr);
-    raise(SIGTSTP);
+    act_by_default(SIGTSTP);
     // Continued.
-    sigprocmask(SIG_BLOCK, &tstp, nullptr);
     if (live != 0 && in_the_foreground()) {
         set_terminal(&keys);
         reading = 1;

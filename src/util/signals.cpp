@@ -21,7 +21,7 @@ void restore_signal(int sig, const struct sigaction *old)
     sigaction(sig, old, nullptr);
 }
 
-void die_by_signal(int sig)
+void act_by_default(int sig)
 {
     // In its own handler the signal is blocked: raised, it would wait.
     sigset_t only;
@@ -30,5 +30,11 @@ void die_by_signal(int sig)
     signal(sig, SIG_DFL);
     sigprocmask(SIG_UNBLOCK, &only, nullptr);
     raise(sig);
+    sigprocmask(SIG_BLOCK, &only, nullptr);
+}
+
+void die_by_signal(int sig)
+{
+    act_by_default(sig);
     _exit(128 + sig);
 }

@@ -14,6 +14,10 @@ bool signal_action(int sig, struct sigaction *now);
 // Puts back an action that signal_action or handle_signal kept.
 void restore_signal(int sig, const struct sigaction *old);
 
+// Does now what sig does by default (a stop: returns once continued, sig
+// blocked and its action the default). Safe in sig's own handler.
+void act_by_default(int sig);
+
 // Ends the process by sig, as its default action would have (status 128 +
 // sig for one whose default does not end it). Safe in a signal handler.
 [[noreturn]] void die_by_signal(int sig);
